@@ -1,0 +1,35 @@
+// The console dialogue: integrand menu, values a b n, rule menu, runs.
+//
+// Everything goes through the streams it is given, so tests and the fuzzer
+// drive the whole program in-process; main() passes stdin, stdout and the
+// results file.
+#pragma once
+
+#include <cstdio>
+#include <string>
+
+#include "../results_log/results_log.h"
+
+// Runs the dialogue until w at the integrand menu or the end of `in`, and
+// returns the exit status (always 0: the dialogue reports no errors).
+int run_dialogue(std::FILE* in, std::FILE* out, ResultsLog& res);
+
+// Standard input as the dialogue reads it: one character at a time, with
+// room to give back what a malformed number turned out not to use.
+struct ConsoleInput {
+    std::FILE* in;
+    std::FILE* out;    // flushed before every read, so prompts show over a pipe
+    std::string back;  // characters given back, the next one last
+    bool ended = false;
+};
+
+// The next character as 0..255, or EOF at the end of input or on a read
+// error (and for ever after).
+int read_char(ConsoleInput& input);
+
+// "%lf %lf %d" as the C library reads it, without locale: a field that does
+// not convert keeps its old value, is left unread, and ends the read. n is
+// clamped to the range of int.
+void read_numbers(ConsoleInput& input, double& x0, double& xn, int& n);
+bool read_double(ConsoleInput& input, double& v);
+bool read_int(ConsoleInput& input, int& v);

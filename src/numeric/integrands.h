@@ -1,0 +1,78 @@
+// The built-in integrands and the catalogue that ties each to its menu key
+// and to the label written into the results file.
+//
+// Every polynomial is evaluated exactly as its menu text reads: products left
+// to right (a coefficient first), each power its own chain of multiplications
+// by x, terms added and subtracted left to right. Users compare digits with
+// earlier runs, so no Horner scheme, no shared powers and no fused
+// multiply-add (the build sets -ffp-contract=off): any of them changes the
+// last bits.
+#pragma once
+
+#include <cmath>
+#include <cstddef>
+
+using Integrand = double (*)(double);
+
+struct IntegrandEntry {
+    char key;   // typed at the integrand menu
+    char label; // written after "f" in the results file
+    Integrand f;
+};
+
+// x^3 +3x^2 +x-3
+inline double f1(double x) { return ((x * x * x + 3.0 * x * x) + x) - 3.0; }
+// x^2 -4x +2
+inline double f2(double x) { return (x * x - 4.0 * x) + 2.0; }
+// x^3-7x+2,5
+inline double f3(double x) { return (x * x * x - 7.0 * x) + 2.5; }
+// x^4 -4x^2 +3
+inline double f4(double x) { return (x * x * x * x - 4.0 * x * x) + 3.0; }
+// x^4 +1
+inline double f5(double x) { return x * x * x * x + 1.0; }
+// x^5 -2x^4 +3x^3 -4x^2 +5x -6
+inline double f6(double x)
+{
+    return ((((x * x * x * x * x - 2.0 * x * x * x * x) + 3.0 * x * x * x) - 4.0 * x * x) + 5.0 * x) - 6.0;
+}
+// -x^4 +8x^3 -18x^2 +27: the leading term starts from the constant -1
+inline double f7(double x) { return ((-1.0 * x * x * x * x + 8.0 * x * x * x) - 18.0 * x * x) + 27.0; }
+// 0,25x^4 -0,5x^3 -x^2 -3x -5
+inline double f8(double x)
+{
+    return (((0.25 * x * x * x * x - 0.5 * x * x * x) - x * x) - 3.0 * x) - 5.0;
+}
+// -x^3 +2x^2 -7x +2: the leading term starts from the negated argument
+inline double f9(double x) { return (((-x) * x * x + 2.0 * x * x) - 7.0 * x) + 2.0; }
+// x^9 -0,5x^8 +x^7 -2x^6 +3,5x^5 -7x^4 +15x^3 -27x^2 +x -18
+inline double f0(double x)
+{
+    const double t1 = x * x * x * x * x * x * x * x * x;
+    const double t2 = 0.5 * x * x * x * x * x * x * x * x;
+    const double t3 = x * x * x * x * x * x * x;
+    const double t4 = 2.0 * x * x * x * x * x * x;
+    const double t5 = 3.5 * x * x * x * x * x;
+    const double t6 = 7.0 * x * x * x * x;
+    const double t7 = 15.0 * x * x * x;
+    const double t8 = 27.0 * x * x;
+    return ((((((((t1 - t2) + t3) - t4) + t5) - t6) + t7) - t8) + x) - 18.0;
+}
+// sqrt(sin x), not in the menu; NaN where sin x < 0
+inline double fA(double x) { return std::sqrt(std::sin(x)); }
+
+// In menu order; the integrand menu lists all but the last.
+inline constexpr IntegrandEntry integrand_catalogue[] = {
+    {'1', '1', f1}, {'2', '2', f2}, {'3', '3', f3}, {'4', '4', f4}, {'5', '5', f5}, {'6', '6', f6},
+    {'7', '7', f7}, {'8', '8', f8}, {'9', '9', f9}, {'0', '0', f0}, {'a', 'A', fA},
+};
+inline constexpr std::size_t integrand_count = sizeof integrand_catalogue / sizeof integrand_catalogue[0];
+
+// The entry whose key is `key`; every other character (newline, q, upper
+// case, bytes above 127) selects f1, as the menu has always done.
+inline const IntegrandEntry& select_integrand(char key)
+{
+    for (const IntegrandEntry& e : integrand_catalogue)
+        if (e.key == key)
+            return e;
+    return integrand_catalogue[0];
+}
