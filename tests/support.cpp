@@ -1,90 +1,118 @@
 #include "support.h"
 
 #include <fstream>
+#include <map>
+#include <regex>
 #include <sstream>
 
 #include <gtest/gtest.h>
 
-std::FILE* stream_of(const std::string& text)
+#ifndef _WIN32
+#include <unistd.h>
+#endif
+
+namespace {
+
+std::vector<std::string> split(const std::string& s, char sep)
 {
-    std::FILE* f = std::tmpfile();
-    if (f == nullptr)
-        return nullptr;
-    std::fwrite(text.data(), 1, text.size(), f);
-    std::rewind(f);
-    return f;
+    std::vector<std::string> v(1);
+    for (char c : s)
+        c == sep ? v.emplace_back() : (v.back() += c);
+    return v;
 }
 
-std::string contents(std::FILE* f)
+// \n, \t and \xHH; any other backslash stays, for the regular expressions.
+std::string unescape(const std::string& s)
 {
-    std::fflush(f);
-    std::rewind(f);
-    std::string s;
-    char buf[4096];
-    for (std::size_t got; (got = std::fread(buf, 1, sizeof buf, f)) > 0;)
-        s.append(buf, got);
-    return s;
+    std::string r;
+    for (std::size_t i = 0; i < s.size(); ++i) {
+        const char next = i + 1 < s.size() && s[i] == '\\' ? s[i + 1] : '\0';
+        if (next == 'n' || next == 't')
+            r += next == 'n' ? '\n' : '\t', ++i;
+        else if (next == 'x')
+            r += static_cast<char>(std::stoi(s.substr(i + 2, 2), nullptr, 16)), i += 3;
+        else
+            r += s[i];
+    }
+    return r;
+}
+
+} // namespace
+
+std::vector<std::vector<std::string>> load_cases(const std::string& name)
+{
+    std::ifstream in(std::string(CASES_DIR) + "/" + name, std::ios::binary);
+    EXPECT_TRUE(in) << name;
+    std::vector<std::vector<std::string>> cases;
+    for (std::string line; std::getline(in, line);)
+        if (!line.empty() && line[0] != '#') {
+            cases.push_back(split(unescape(line), '|'));
+            cases.back().resize(std::max<std::size_t>(cases.back().size(), 6));
+        }
+    return cases;
 }
 
 std::string read_file(const std::filesystem::path& p)
 {
-    std::ifstream in(p, std::ios::binary);
     std::ostringstream s;
-    s << in.rdbuf();
+    s << std::ifstream(p, std::ios::binary).rdbuf();
     return s.str();
 }
 
-std::filesystem::path fresh_folder(const std::string& name)
+void write_file(const std::filesystem::path& p, const std::string& text) { std::ofstream(p, std::ios::binary) << text; }
+
+std::filesystem::path fresh_folder()
 {
     const testing::TestInfo* t = testing::UnitTest::GetInstance()->current_test_info();
-    std::string unique = name;
-    if (t != nullptr)
-        unique += std::string("-") + t->test_suite_name() + "-" + t->name();
-    for (char& c : unique)
-        if (c == '/')
-            c = '_';
-    const std::filesystem::path p = std::filesystem::temp_directory_path() / ("integrate-" + unique);
+    const auto p = std::filesystem::temp_directory_path() / (std::string("integrate-") + t->test_suite_name() + t->name());
     std::filesystem::remove_all(p);
     std::filesystem::create_directories(p);
     return p;
 }
 
-Session run_session(const std::string& input, const std::filesystem::path& log)
+std::string masked(const std::string& file)
 {
-    std::FILE* in = stream_of(input);
-    std::FILE* out = std::tmpfile();
-    std::FILE* err = std::tmpfile();
-    ResultsLog res = open_results_log(log.string().c_str(), err);
-    Session s;
-    s.status = run_dialogue(in, out, res);
-    close_results_log(res);
-    s.out = contents(out);
-    s.err = contents(err);
-    std::fclose(in);
-    std::fclose(out);
-    std::fclose(err);
-    return s;
+    static const std::regex stamp("\n [A-Z][a-z]{2} [A-Z][a-z]{2} \\d\\d \\d\\d:\\d\\d:\\d\\d \\d{4}\n"
+                                  " Trvanie: \\d+\\.\\d{3}0 sek\\.\n");
+    return std::regex_replace(file, stamp, "\n#\n");
 }
 
-const std::string integrand_menu =
-    "\n Vyberte funkciu :\n\t 1- x^3 +3x^2 +x-3 \n\t 2- x^2 -4x +2\n\t 3- x^3-7x+2,5 \n\t 4- x^4 -4x^2 +3 \n\t 5- "
-    "x^4 +1 \n\t 6- x^5 -2x^4 +3x^3 -4x^2 +5x -6 \n\t 7- -x^4 +8x^3 -18x^2 +27 \n\t 8- 0,25x^4 -0,5x^3 -x^2 -3x "
-    "-5\n\t 9- -x^3 +2x^2 -7x +2 \n\t 0- x^9 -0,5x^8 +x^7 -2x^6 +3,5x^5 -7x^4 +15x^3 -27x^2 +x -18\n\t  \n\t w- "
-    "koniec\n ";
-const std::string values_prompt = "\n\t Zadajte hodnoty: a  b  n \n\ta Lavy krajny bod integrovaneho "
-                                  "intervalu\n\tb Pravy krajny bod integrovaneho intervalu\n\tn Pocet subintervalov\n";
-const std::string rule_menu = "\n Vyberte integracnu metodu : \n\t s - Simpsonova metoda \n\t o - Obdlznikova "
-                              "metoda \n\t l - Lychobeznikova metoda \n\t q - Spet na vyber funkcie \n";
+std::string expand_output(const std::string& tokens)
+{
+    static std::map<std::string, std::string> texts;
+    for (const auto& t : texts.empty() ? load_cases("texts.txt") : std::vector<std::vector<std::string>>())
+        texts[t[0]] = t[1];
+    std::string out;
+    for (const std::string& t : split(tokens, ' '))
+        out += t.empty() ? "" : texts.at(t.substr(0, 1)) + (t.size() > 2 ? t.substr(2) + "\n" : "");
+    return out;
+}
 
-std::string simpson_line(const std::string& value)
+// Fields: name|keystrokes|output|results file after|results file before
+// (folder, full, readonly, or its content)|standard error.
+void check_dialogue_cases(const std::function<int(const std::filesystem::path&)>& run)
 {
-    return "\n Vysledok aproximacie Simpsonovou metodou: " + value + "\n";
-}
-std::string rectangle_line(const std::string& value)
-{
-    return "\n Vysledok aproximacie obdlznikovou metodou: " + value + "\n";
-}
-std::string trapezoid_line(const std::string& value)
-{
-    return "\n Vysledok aproximacie lichobeznikovou metodou: " + value + "\n";
+    for (const auto& c : load_cases("dialogue.txt")) {
+        SCOPED_TRACE(c[0]);
+        const auto dir = fresh_folder(), log = dir / "vysledky.txt";
+#ifdef _WIN32
+        const char* skip = c[4] == "full" || c[4] == "readonly" ? "no /dev/full, no POSIX modes on Windows" : nullptr;
+#else
+        const char* skip = c[4] == "readonly" && geteuid() == 0 ? "running as root, which writes any file" : nullptr;
+        if (c[4] == "full")
+            std::filesystem::create_symlink("/dev/full", log);
+#endif
+        if (skip != nullptr) {
+            std::printf("skipped, %s: %s\n", skip, c[0].c_str());
+            continue;
+        }
+        c[4] == "folder" ? (void)std::filesystem::create_directory(log) : c[4] == "full" ? void() : write_file(log, c[4]);
+        if (c[4] == "readonly")
+            std::filesystem::permissions(log, std::filesystem::perms::owner_read);
+        write_file(dir / "in.txt", c[1]);
+        EXPECT_EQ(run(dir), 0);
+        EXPECT_EQ(read_file(dir / "out.txt"), expand_output(c[2]));
+        EXPECT_TRUE(std::regex_match(read_file(dir / "err.txt"), std::regex(c[5]))) << read_file(dir / "err.txt");
+        EXPECT_EQ(std::filesystem::is_regular_file(log) ? masked(read_file(log)) : "", c[3]);
+    }
 }

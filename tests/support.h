@@ -1,34 +1,31 @@
 #pragma once
 
-#include <cstdio>
+#include <cstdint>
+#include <cstring>
 #include <filesystem>
+#include <functional>
 #include <string>
+#include <vector>
 
 #include "dialogue.h"
 
-// A stream holding `text`, read from the start.
-std::FILE* stream_of(const std::string& text);
-// All that was written to `f`.
-std::string contents(std::FILE* f);
+// The exact bits of a double, so that a NaN, a signed zero and the last bit count.
+inline std::uint64_t bits(double v)
+{
+    std::uint64_t u;
+    std::memcpy(&u, &v, sizeof u);
+    return u;
+}
+
+// The cases in tests/cases/<name>: one a line, fields split at '|', with the
+// escapes \n, \t and \xHH; '#' lines are comments.
+std::vector<std::vector<std::string>> load_cases(const std::string& name);
 std::string read_file(const std::filesystem::path& p);
+void write_file(const std::filesystem::path& p, const std::string& text);
+std::filesystem::path fresh_folder(); // empty, of this test's own
+std::string masked(const std::string& file); // each record's time and duration lines as #
+std::string expand_output(const std::string& tokens); // M V R S:value ... as texts.txt gives them
 
-// A fresh folder of its own under the system's temporary folder.
-std::filesystem::path fresh_folder(const std::string& name);
-
-struct Session {
-    std::string out;  // standard output
-    std::string err;  // standard error
-    int status;
-};
-
-// The whole dialogue in-process on `input`, with its results file at `log`.
-Session run_session(const std::string& input, const std::filesystem::path& log);
-
-// The dialogue's texts, written out here on their own so that a changed space
-// shows.
-extern const std::string integrand_menu;
-extern const std::string values_prompt;
-extern const std::string rule_menu;
-std::string simpson_line(const std::string& value);
-std::string rectangle_line(const std::string& value);
-std::string trapezoid_line(const std::string& value);
+// Runs every case of dialogue.txt: `run(folder)` runs the dialogue in that
+// folder on in.txt, writing out.txt and err.txt, and returns its status.
+void check_dialogue_cases(const std::function<int(const std::filesystem::path&)>& run);

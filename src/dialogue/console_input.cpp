@@ -113,14 +113,6 @@ std::size_t scan_number(ConsoleInput& input, int& c, std::string& tok)
     return tok.size();
 }
 
-} // namespace
-
-int read_char(ConsoleInput& input)
-{
-    std::fflush(input.out);
-    return next(input);
-}
-
 bool read_double(ConsoleInput& input, double& v)
 {
     int c = skip_space(input);
@@ -154,6 +146,14 @@ bool read_int(ConsoleInput& input, int& v)
     give_back(input, c, std::string());
     v = static_cast<int>(sign == "-" ? -mag : mag);
     return true;
+}
+
+} // namespace
+
+int read_char(ConsoleInput& input)
+{
+    std::fflush(input.out);
+    return next(input);
 }
 
 void read_numbers(ConsoleInput& input, double& x0, double& xn, int& n)

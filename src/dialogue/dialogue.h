@@ -31,5 +31,3 @@ int read_char(ConsoleInput& input);
 // not convert keeps its old value, is left unread, and ends the read. n is
 // clamped to the range of int.
 void read_numbers(ConsoleInput& input, double& x0, double& xn, int& n);
-bool read_double(ConsoleInput& input, double& v);
-bool read_int(ConsoleInput& input, int& v);

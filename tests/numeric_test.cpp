@@ -1,0 +1,99 @@
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <cmath>
+#include <random>
+
+#include "quadrature.h"
+#include "support.h"
+
+namespace {
+
+TEST(Numeric, IntegrandsAndRulesBitForBit)
+{
+    for (const auto& c : load_cases("numeric.txt")) {
+        char key = 0;
+        double a = 0, b = 0, v[3] = {};
+        int n = 0;
+        const bool rules = std::sscanf(c[0].c_str(), "%c %lf %lf %d %lf %lf %lf", &key, &a, &b, &n, &v[0], &v[1], &v[2]) == 7;
+        for (Rule rule : {Rule::simpson, Rule::rectangle, Rule::trapezoid}) {
+            const double got = rules ? integrate(rule, select_integrand(key), a, b, n) : select_integrand(key).f(a);
+            const double expected = rules ? v[(int)rule] : b;
+            EXPECT_TRUE(std::isnan(expected) ? std::isnan(got) : bits(got) == bits(expected)) << c[0];
+        }
+    }
+}
+
+// A Horner scheme, or a fused multiply-add in a point or in the integrand,
+// changes the bits: this is why the build forbids contraction.
+TEST(Rules, FusedMultiplyAddOrHornerWouldChangeTheBits)
+{
+    const double x = 1.1;
+    EXPECT_NE(bits(f1(x)), bits(((x + 3.0) * x + 1.0) * x - 3.0));
+    double horner = 1.0;
+    for (double c : {-0.5, 1.0, -2.0, 3.5, -7.0, 15.0, -27.0, 1.0, -18.0})
+        horner = horner * x + c;
+    EXPECT_NE(bits(f0(x)), bits(horner));
+    const double y = 0.7;
+    EXPECT_NE(bits(f1(y)), bits((std::fma(3.0 * y, y, y * y * y) + y) - 3.0));
+    for (const auto& [key, a, b, n] : {std::tuple{'1', 0.1, 0.7, 4}, {'5', 0.3, 1.9, 7}, {'5', 1.0, 3.0, 25}}) {
+        const double h = (b - a) / n;
+        double fused = 0.0;
+        for (int i = 0; i < n; ++i)
+            fused = select_integrand(key).f(std::fma((double)i, h, a)) + fused;
+        EXPECT_NE(bits(integrate(Rule::rectangle, select_integrand(key), a, b, n)), bits(fused * h));
+    }
+}
+
+TEST(Rules, EdgesOfTheRange)
+{
+    // h = 1 exactly: every panel adds 1 + 4 + 1, so 2^30 panels give 2^31
+    EXPECT_EQ(simpson_rule(0.0, 0x1p31, INT_MAX, [](double) { return 1.0; }), 0x1p31);
+    double last = 0;
+    const auto seen = [&](double x) { return last = x; };
+    trapezoid_rule(0.1, 0.7, 37, seen); // b itself, not n * h + a = 0.7000000000000001
+    EXPECT_EQ(bits(last), bits(0.7));
+    simpson_rule(1.0, 3.0, 5, seen); // 2h + x of the last panel, not b
+    EXPECT_EQ(bits(last), bits(2.9999999999999996));
+}
+
+// The rules as plainly as they read, the integrand called through a pointer
+// chosen at run time.
+double plain_rule(Rule rule, double a, double b, int n, Integrand f)
+{
+    double sum = 0.0;
+    if (rule == Rule::simpson && n % 2 == 1)
+        n = n + 1;
+    const double h = (b - a) / (double)n;
+    for (int i = 0; rule == Rule::rectangle && i < n; i++)
+        sum = f((double)i * h + a) + sum;
+    for (int i = 1; rule == Rule::trapezoid && i < n; i++)
+        sum = f((double)i * h + a) * 2.0 + sum;
+    for (int i = 0; rule == Rule::simpson && i < n - 1; i += 2) {
+        const double x = (double)i * h + a;
+        const double t = f(x) + f(x + h) * 4.0;
+        sum = (t + f(2.0 * h + x)) + sum;
+    }
+    const double fa = rule == Rule::trapezoid ? f(a) : 0.0;
+    return rule == Rule::trapezoid ? (((fa + sum) + f(b)) * h) / 2.0 : rule == Rule::simpson ? (sum * h) / 3.0 : sum * h;
+}
+
+TEST(Rules, FastRulesMatchPlainLoopsBitForBit)
+{
+    std::mt19937_64 rng(20261206);
+    std::uniform_real_distribution<double> end(-3.0, 3.0);
+    std::vector<std::tuple<double, double, int>> v = {{1, 1, 17}, {2, -1, 33}, {0, 4, 40}, {-0.0, 0, 5}, {1, 2, -7}};
+    for (int n = -3; n <= 70; ++n) // around the block sizes
+        v.emplace_back(end(rng), end(rng), n);
+    for (int k = 0; k < 150; ++k)
+        v.emplace_back(end(rng), end(rng), static_cast<int>(rng() % 3000));
+    for (const IntegrandEntry& e : integrand_catalogue) {
+        volatile Integrand chosen = e.f;
+        for (const auto& [a, b, n] : v)
+            for (Rule rule : {Rule::simpson, Rule::rectangle, Rule::trapezoid})
+                ASSERT_EQ(bits(integrate(rule, e, a, b, n)), bits(plain_rule(rule, a, b, n, chosen)))
+                    << "f" << e.label << " rule " << (int)rule << " a=" << a << " b=" << b << " n=" << n;
+    }
+}
+
+} // namespace
