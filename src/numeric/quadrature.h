@@ -22,23 +22,38 @@ const char* integrate_variant();
 
 namespace quadrature_detail {
 
-constexpr int block = 16;
+// The values of a block are independent, lane by lane the same operations:
+// the compiler is told to vectorise them (the build adds -fopenmp-simd).
+#if defined(INTEGRATE_OMP_SIMD)
+#define QUADRATURE_LANES _Pragma("omp simd simdlen(8)")
+#else
+#define QUADRATURE_LANES
+#endif
 
-// add(value(k)) for k = 0 .. count-1, in that order; value() is evaluated a
-// block ahead of the additions.
-template <class Value, class Add>
-inline void add_in_order(int count, Value value, Add add)
+constexpr int block = 16;
+constexpr double offsets[block] = {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15};
+
+// value(count-1) + (... + (value(1) + (value(0) + 0.0))): one chain of
+// additions in index order, the values computed a block ahead.
+// value() takes the index as a double, exact for any int; a double counter
+// saves the processor an integer conversion per point.
+template <class Value>
+inline double sum_in_order(int count, Value value)
 {
+    double sum = 0.0;
     int k = 0;
     for (const int full = count - count % block; k < full; k += block) {
         double y[block];
+        const double first = (double)k;
+        QUADRATURE_LANES
         for (int j = 0; j < block; ++j)
-            y[j] = value(k + j);
+            y[j] = value(first + offsets[j]);
         for (int j = 0; j < block; ++j)
-            add(y[j]);
+            sum = y[j] + sum;
     }
     for (; k < count; ++k)
-        add(value(k));
+        sum = value((double)k) + sum;
+    return sum;
 }
 
 } // namespace quadrature_detail
@@ -47,12 +62,10 @@ inline void add_in_order(int count, Value value, Add add)
 // With a > b the points run from a down, so these are the right ends of the
 // subintervals of [b, a]; the result is not the negation of the swapped one.
 template <class F>
-double rectangle_rule(double a, double b, int n, F f)
+inline double rectangle_rule(double a, double b, int n, F f)
 {
-    double sum = 0.0;
     const double h = (b - a) / (double)n;
-    quadrature_detail::add_in_order(
-        n > 0 ? n : 0, [&](int i) { return f((double)i * h + a); }, [&](double y) { sum = y + sum; });
+    const double sum = quadrature_detail::sum_in_order(n > 0 ? n : 0, [&](double i) { return f(i * h + a); });
     return sum * h;
 }
 
@@ -60,13 +73,12 @@ double rectangle_rule(double a, double b, int n, F f)
 // after the loop at a and b themselves (not at n * h + a, which can differ
 // from b in the last bit).
 template <class F>
-double trapezoid_rule(double a, double b, int n, F f)
+inline double trapezoid_rule(double a, double b, int n, F f)
 {
-    double sum = 0.0;
     const double h = (b - a) / (double)n;
-    quadrature_detail::add_in_order(
-        n > 1 ? n - 1 : 0, [&](int k) { return f((double)(k + 1) * h + a); },
-        [&](double y) { sum = y * 2.0 + sum; });
+    const double sum = quadrature_detail::sum_in_order(n > 1 ? n - 1 : 0, [&](double k) {
+        return f((k + 1.0) * h + a) * 2.0;
+    });
     const double fa = f(a);
     const double fb = f(b);
     const double t = fa + sum;
@@ -78,22 +90,17 @@ double trapezoid_rule(double a, double b, int n, F f)
 // the wide count); a negative n runs no panel. The shared point of two
 // panels is evaluated twice, at abscissae that may differ in the last bit.
 template <class F>
-double simpson_rule(double a, double b, int n, F f)
+inline double simpson_rule(double a, double b, int n, F f)
 {
-    double sum = 0.0;
     const long long m = n % 2 == 1 ? (long long)n + 1 : n;
     const double h = (b - a) / (double)m;
-    const int panels = m > 1 ? (int)(m / 2) : 0;
-    quadrature_detail::add_in_order(
-        panels,
-        [&](int k) {
-            const double x = (double)(2 * k) * h + a;
-            const double y0 = f(x);
-            const double y1 = f(x + h);
-            const double t = y0 + y1 * 4.0;
-            const double y2 = f(2.0 * h + x);
-            return t + y2;
-        },
-        [&](double p) { sum = p + sum; });
+    const double sum = quadrature_detail::sum_in_order(m > 1 ? (int)(m / 2) : 0, [&](double k) {
+        const double x = (2.0 * k) * h + a;
+        const double y0 = f(x);
+        const double y1 = f(x + h);
+        const double t = y0 + y1 * 4.0;
+        const double y2 = f(2.0 * h + x);
+        return t + y2;
+    });
     return (sum * h) / 3.0;
 }
