@@ -2,7 +2,7 @@
 // integrand, the straightforward loop (the integrand called through a
 // pointer at every point), and the floor (the chain of dependent additions
 // that the order of summation sets: n for rectangle and trapezoid, n/2 for
-// Simpson). Median of five repetitions; a table of ratios at the end.
+// Simpson). Median of five repetitions, interleaved; a table of ratios at the end.
 #include <benchmark/benchmark.h>
 
 #include <cmath>
@@ -10,6 +10,7 @@
 #include <fstream>
 #include <map>
 #include <string>
+#include <vector>
 
 #include "quadrature.h"
 
@@ -110,7 +111,13 @@ int main(int argc, char** argv)
             add(name, fast, rule, &e);
             add("baseline/" + name, plain, rule, &e);
         }
-    benchmark::Initialize(&argc, argv);
+    // Repetitions of different benchmarks interleaved at random, so that a
+    // drift of the clock rate falls on all of them alike.
+    std::vector<char*> args(argv, argv + argc);
+    char interleave[] = "--benchmark_enable_random_interleaving=true";
+    args.insert(args.begin() + 1, interleave);
+    int count = static_cast<int>(args.size());
+    benchmark::Initialize(&count, args.data());
     Medians medians;
     benchmark::RunSpecifiedBenchmarks(&medians);
 

@@ -49,25 +49,23 @@ int skip_space(ConsoleInput& input)
 std::size_t scan_number(ConsoleInput& input, int& c, std::string& tok)
 {
     auto take = [&] { tok.push_back(static_cast<char>(c)); c = next(input); };
-    auto take_word = [&](const char* word) {
-        for (const char* w = word; *w != '\0' && lower(c) == *w;)
-            take(), ++w;
+    auto take_word = [&](const char* word) { // how many of its letters were there
+        std::size_t k = 0;
+        for (; word[k] != '\0' && lower(c) == word[k]; ++k)
+            take();
+        return k;
     };
     std::size_t good = 0;
     if (c == '+' || c == '-')
         take();
-    const std::size_t start = tok.size();
     if (lower(c) == 'i') {
-        take_word("inf");
-        if (tok.size() - start < 3)
+        if (take_word("inf") < 3)
             return 0;
         good = tok.size();
-        take_word("inity");
-        return tok.size() - start == 8 ? tok.size() : good;
+        return take_word("inity") == 5 ? tok.size() : good;
     }
     if (lower(c) == 'n') {
-        take_word("nan");
-        if (tok.size() - start < 3)
+        if (take_word("nan") < 3)
             return 0;
         good = tok.size();
         if (c != '(')

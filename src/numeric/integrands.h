@@ -9,8 +9,10 @@
 // last bits.
 #pragma once
 
+#include <algorithm>
 #include <cmath>
 #include <cstddef>
+#include <iterator>
 
 using Integrand = double (*)(double);
 
@@ -71,8 +73,7 @@ inline constexpr std::size_t integrand_count = sizeof integrand_catalogue / size
 // case, bytes above 127) selects f1, as the menu has always done.
 inline const IntegrandEntry& select_integrand(char key)
 {
-    for (const IntegrandEntry& e : integrand_catalogue)
-        if (e.key == key)
-            return e;
-    return integrand_catalogue[0];
+    const IntegrandEntry* e = std::find_if(std::begin(integrand_catalogue), std::end(integrand_catalogue),
+                                           [key](const IntegrandEntry& x) { return x.key == key; });
+    return e != std::end(integrand_catalogue) ? *e : integrand_catalogue[0];
 }

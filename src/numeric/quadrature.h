@@ -90,6 +90,7 @@ inline double trapezoid_rule(double a, double b, int n, F f)
 // the wide count); a negative n runs no panel. The shared point of two
 // panels is evaluated twice, at abscissae that may differ in the last bit.
 template <class F>
+// NOLINTNEXTLINE(bugprone-easily-swappable-parameters): (a, b, n, f) is the shape all three rules share
 inline double simpson_rule(double a, double b, int n, F f)
 {
     const long long m = n % 2 == 1 ? (long long)n + 1 : n;

@@ -1,0 +1,51 @@
+// The whole dialogue on the fuzzer's bytes as standard input; the console
+// output and the results file go to temporary files, emptied for each input.
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <unistd.h>
+
+#include "dialogue.h"
+
+namespace {
+
+// Inputs that could only be slow: more than 4 KiB, or a number with more
+// than four digits in a row, which may be a large n (saturation has its own
+// unit tests).
+bool worth_running(const std::uint8_t* data, std::size_t size)
+{
+    if (size > 4096)
+        return false;
+    int digits = 0;
+    for (std::size_t i = 0; i < size; ++i)
+        if ((digits = data[i] >= '0' && data[i] <= '9' ? digits + 1 : 0) > 4)
+            return false;
+    return true;
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    static std::FILE* out = std::tmpfile();
+    static char log_path[] = "/tmp/integrate-fuzz-XXXXXX";
+    static ResultsLog res = [] {
+        const int fd = mkstemp(log_path);
+        if (fd >= 0)
+            close(fd);
+        return open_results_log(log_path, stderr);
+    }();
+    if (!worth_running(data, size) || out == nullptr)
+        return 0;
+    std::FILE* in = fmemopen(const_cast<std::uint8_t*>(data), size, "rb");
+    if (in == nullptr) // fmemopen refuses an empty buffer
+        in = std::fopen("/dev/null", "rb");
+    if (run_dialogue(in, out, res) != 0)
+        std::abort();
+    std::fclose(in);
+    std::rewind(out);
+    if (ftruncate(fileno(out), 0) != 0 || (res.fd >= 0 && ftruncate(res.fd, 0) != 0))
+        std::abort();
+    return 0;
+}
