@@ -34,6 +34,9 @@ TEST(Rules, FusedMultiplyAddOrHornerWouldChangeTheBits)
     for (double c : {-0.5, 1.0, -2.0, 3.5, -7.0, 15.0, -27.0, 1.0, -18.0})
         horner = horner * x + c;
     EXPECT_NE(bits(f0(x)), bits(horner));
+    volatile double v = 1 + 0x1p-40, h = (0.7 - 0.1) / 4; // not folded by the compiler
+    if (std::fma(v, v, -(1 + 0x1p-39)) != 0x1p-80 || std::fma(2.0, h, 0.1) != 2.0 * h + 0.1)
+        GTEST_SKIP() << "this C library's fma is not correctly rounded, so it cannot show what fusing changes";
     const double y = 0.7;
     EXPECT_NE(bits(f1(y)), bits((std::fma(3.0 * y, y, y * y * y) + y) - 3.0));
     for (const auto& [key, a, b, n] : {std::tuple{'1', 0.1, 0.7, 4}, {'5', 0.3, 1.9, 7}, {'5', 1.0, 3.0, 25}}) {

@@ -70,6 +70,15 @@ std::filesystem::path fresh_folder()
     return p;
 }
 
+std::string text(const std::string& s)
+{
+#ifdef _WIN32
+    return std::regex_replace(s, std::regex("\r\n"), "\n");
+#else
+    return s;
+#endif
+}
+
 std::string masked(const std::string& file)
 {
     static const std::regex stamp("\n [A-Z][a-z]{2} [A-Z][a-z]{2} \\d\\d \\d\\d:\\d\\d:\\d\\d \\d{4}\n"
@@ -106,13 +115,20 @@ void check_dialogue_cases(const std::function<int(const std::filesystem::path&)>
             std::printf("skipped, %s: %s\n", skip, c[0].c_str());
             continue;
         }
-        c[4] == "folder" ? (void)std::filesystem::create_directory(log) : c[4] == "full" ? void() : write_file(log, c[4]);
+        if (c[4] == "folder")
+            std::filesystem::create_directory(log);
+        else if (c[4] != "full")
+            std::ofstream(log) << c[4]; // earlier records, in text mode
         if (c[4] == "readonly")
             std::filesystem::permissions(log, std::filesystem::perms::owner_read);
         write_file(dir / "in.txt", c[1]);
         EXPECT_EQ(run(dir), 0);
-        EXPECT_EQ(read_file(dir / "out.txt"), expand_output(c[2]));
-        EXPECT_TRUE(std::regex_match(read_file(dir / "err.txt"), std::regex(c[5]))) << read_file(dir / "err.txt");
-        EXPECT_EQ(std::filesystem::is_regular_file(log) ? masked(read_file(log)) : "", c[3]);
+        EXPECT_EQ(text(read_file(dir / "out.txt")), expand_output(c[2]));
+        EXPECT_TRUE(std::regex_match(text(read_file(dir / "err.txt")), std::regex(c[5]))) << read_file(dir / "err.txt");
+        const std::string file = std::filesystem::is_regular_file(log) ? read_file(log) : "";
+#ifdef _WIN32
+        EXPECT_EQ(file, std::regex_replace(text(file), std::regex("\n"), "\r\n")) << "a text file: CR LF";
+#endif
+        EXPECT_EQ(masked(text(file)), c[3]);
     }
 }

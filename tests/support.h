@@ -24,6 +24,7 @@ std::string read_file(const std::filesystem::path& p);
 void write_file(const std::filesystem::path& p, const std::string& text);
 std::filesystem::path fresh_folder(); // empty, of this test's own
 std::string masked(const std::string& file); // each record's time and duration lines as #
+std::string text(const std::string& s);       // line ends as LF, also where text files use CR LF
 std::string expand_output(const std::string& tokens); // M V R S:value ... as texts.txt gives them
 
 // Runs every case of dialogue.txt: `run(folder)` runs the dialogue in that

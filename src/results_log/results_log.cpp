@@ -5,6 +5,7 @@
 
 #ifdef _WIN32
 #include <io.h>
+#include <share.h>
 #else
 #include <fcntl.h>
 #include <unistd.h>
@@ -106,9 +107,12 @@ ResultsLog open_results_log(const char* path, std::FILE* err)
     ResultsLog res;
     res.err = err;
 #ifdef _WIN32
-    // fopen_s holds the file without sharing, as the program always has on
-    // Windows; the records go through its descriptor, one _write each.
-    if (fopen_s(&res.file, path, "a") == 0 && res.file != nullptr)
+    // Held without sharing for writing, as the program always was on Windows:
+    // a second copy in the same folder cannot open it, readers still can.
+    // (fopen_s leaves the sharing to the C runtime; MinGW's lets writers in.)
+    // The records go through its descriptor, one _write each.
+    res.file = _fsopen(path, "a", _SH_DENYWR);
+    if (res.file != nullptr)
         res.fd = _fileno(res.file);
 #else
     res.fd = open(path, O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
