@@ -8,10 +8,9 @@ namespace {
 
 TEST(Dialogue, KeystrokesGiveExactlyTheseTextsAndRecords)
 {
-    check_dialogue_cases([](const std::filesystem::path& dir) {
-        std::FILE* in = std::fopen((dir / "in.txt").string().c_str(), "rb");
-        std::FILE* out = std::fopen((dir / "out.txt").string().c_str(), "wb");
-        std::FILE* err = std::fopen((dir / "err.txt").string().c_str(), "wb");
+    check_dialogue_cases([](const fs::path& dir) {
+        auto open = [&](const char* name, const char* mode) { return std::fopen((dir / name).string().c_str(), mode); };
+        std::FILE *in = open("in.txt", "rb"), *out = open("out.txt", "wb"), *err = open("err.txt", "wb");
         ResultsLog res = open_results_log((dir / "vysledky.txt").string().c_str(), err);
         const int status = run_dialogue(in, out, res);
         close_results_log(res);
@@ -43,18 +42,17 @@ TEST(NumericRead, ConvertsLikeScanfAndLeavesWhatItCannotUse)
     }
 }
 
-// Fields: week day, month, day, year, h, m, s, duration, label, a, b, n, rule, result|the record
+// Fields: week day, month, day, year, h, m, s, duration, label, a, b, n, rule (0 to 2), result|the record
 TEST(Record, LayoutWhateverTheDayAndTheSizeOfTheNumbers)
 {
     for (const auto& c : load_cases("records.txt")) {
         std::tm t{};
         RunRecord r{};
-        char rule = 0;
-        std::sscanf(c[0].c_str(), "%d %d %d %d %d %d %d %lf %c %lf %lf %d %c %lf", &t.tm_wday, &t.tm_mon, &t.tm_mday,
+        int rule = 0; // 0 Simpson, 1 rectangle, 2 trapezoid
+        std::sscanf(c[0].c_str(), "%d %d %d %d %d %d %d %lf %c %lf %lf %d %d %lf", &t.tm_wday, &t.tm_mon, &t.tm_mday,
                     &t.tm_year, &t.tm_hour, &t.tm_min, &t.tm_sec, &r.duration, &r.label, &r.x0, &r.xn, &r.n, &rule,
                     &r.result);
-        t.tm_year -= 1900;
-        r.rule = rule == 's' ? Rule::simpson : rule == 'o' ? Rule::rectangle : Rule::trapezoid;
+        t.tm_year -= 1900, r.rule = static_cast<Rule>(rule);
         char buf[record_capacity];
         EXPECT_EQ(std::string(buf, format_record(buf, r, t)), c[1]);
     }
