@@ -13,8 +13,8 @@
 
 enum class Rule { simpson, rectangle, trapezoid };
 
-// The rule applied to the catalogue's integrand `e`, compiled for the widest
-// vector unit this processor has. Bit-identical to the templates below.
+// The rule applied to the catalogue's integrand `e`, compiled for this
+// processor's vector unit. Bit-identical to the templates below.
 double integrate(Rule rule, const IntegrandEntry& e, double a, double b, int n);
 
 // Which compiled variant integrate() runs on this processor.
