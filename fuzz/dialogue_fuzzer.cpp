@@ -34,7 +34,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const int fd = mkstemp(log_path);
         if (fd >= 0)
             close(fd);
-        return open_results_log(log_path, stderr);
+        ResultsLog log = open_results_log(log_path, stderr);
+        unlink(log_path); // the open descriptor keeps it; nothing is left behind
+        return log;
     }();
     if (!worth_running(data, size) || out == nullptr)
         return 0;
