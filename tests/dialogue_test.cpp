@@ -6,18 +6,36 @@
 
 namespace {
 
+// The dialogue in-process on `dir`/in.txt, as main() runs it on the console.
+int run_in(const fs::path& dir)
+{
+    auto open = [&](const char* name, const char* mode) { return std::fopen((dir / name).string().c_str(), mode); };
+    std::FILE *in = open("in.txt", "rb"), *out = open("out.txt", "wb"), *err = open("err.txt", "wb");
+    ResultsLog res = open_results_log((dir / "vysledky.txt").string().c_str(), err);
+    const int status = run_dialogue(in, out, res);
+    close_results_log(res);
+    for (std::FILE* f : {in, out, err})
+        std::fclose(f);
+    return status;
+}
+
 TEST(Dialogue, KeystrokesGiveExactlyTheseTextsAndRecords)
 {
-    check_dialogue_cases([](const fs::path& dir) {
-        auto open = [&](const char* name, const char* mode) { return std::fopen((dir / name).string().c_str(), mode); };
-        std::FILE *in = open("in.txt", "rb"), *out = open("out.txt", "wb"), *err = open("err.txt", "wb");
-        ResultsLog res = open_results_log((dir / "vysledky.txt").string().c_str(), err);
-        const int status = run_dialogue(in, out, res);
-        close_results_log(res);
-        for (std::FILE* f : {in, out, err})
-            std::fclose(f);
-        return status;
-    });
+    check_dialogue_cases("dialogue.txt", [](const fs::path& dir, const Case&) { return run_in(dir); });
+}
+
+// f0 under Simpson's rule on 3*10^7 subintervals takes milliseconds anywhere.
+TEST(Dialogue, ALongRunRecordsADurationWithinTheRun)
+{
+    const auto dir = fresh_folder();
+    write_file(dir / "in.txt", "0\n0 2 30000000\ns\nq\nw\n");
+    const Span span = measure([&] { EXPECT_EQ(run_in(dir), 0); });
+    std::vector<double> durations;
+    EXPECT_EQ(checked_records(read_file(dir / "vysledky.txt"), span, &durations),
+              "\n#\n Funkcia: f0, a = 0.00, b= 2.00, n= 30000000 \n Pouzita metoda: Simpsonova, Vysledok aproximacie= "
+              "15.917460317458470\n");
+    ASSERT_EQ(durations.size(), 1u);
+    EXPECT_GT(durations[0], 0.0);
 }
 
 // Fields: typed|a b n after the read, from 9 8 7|what is left for the rule loop

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <ctime>
 #include <filesystem>
 #include <functional>
 #include <string>
@@ -15,15 +16,33 @@ namespace fs = std::filesystem;
 inline std::uint64_t bits(double v) { std::uint64_t u; std::memcpy(&u, &v, sizeof u); return u; }
 
 // The cases in tests/cases/<name>: one a line, fields split at '|', with the
-// escapes \n, \t and \xff; '#' lines are comments.
-std::vector<std::vector<std::string>> load_cases(const std::string& name);
+// escapes \n, \t, \r, \v, \f and \xff; '#' lines are comments.
+using Case = std::vector<std::string>;
+std::vector<Case> load_cases(const std::string& name);
 std::string read_file(const fs::path& p);
 std::string read_text(const fs::path& p); // line ends as LF, also where text files use CR LF
 void write_file(const fs::path& p, const std::string& text);
-fs::path fresh_folder(); // empty, of this test's own
-std::string masked(const std::string& file); // each record's time and duration lines as #
 std::string expand_output(const std::string& tokens); // M V R S:value ... as texts.txt gives them
 
-// Runs every case of dialogue.txt: `run(folder)` runs the dialogue in that
-// folder on in.txt, writing out.txt and err.txt, and returns its status.
-void check_dialogue_cases(const std::function<int(const fs::path&)>& run);
+// A folder of this test's own, unique to the run: two runs at once, or a
+// run after a failed one, share nothing. Removed at the end when all passed.
+fs::path fresh_folder();
+
+// Wall-clock span of one run of the dialogue, as the test saw it.
+struct Span {
+    std::time_t first, last; // calendar seconds at its start and at its end
+    long long ms;            // its whole duration, rounded up
+};
+Span measure(const std::function<void()>& run);
+
+// The records appended in `span`, each checked: its timestamp is the local
+// time (the tests run in a zone 5:45 east of UTC) of a second within the
+// span, its duration within the span's. Returns them with those two lines as
+// #, and their durations in `durations` where given.
+std::string checked_records(const std::string& appended, const Span& span, std::vector<double>* durations = nullptr);
+
+// Runs every case of tests/cases/<table> (columns: name|keystrokes|standard
+// output|results file after|results file before|standard error|how the
+// program is started|exit status): `run(folder, case)` runs the dialogue in
+// that folder on in.txt, writing out.txt and err.txt, and returns its status.
+void check_dialogue_cases(const std::string& table, const std::function<int(const fs::path&, const Case&)>& run);
