@@ -43,7 +43,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::FILE* in = fmemopen(const_cast<std::uint8_t*>(data), size, "rb");
     if (in == nullptr) // fmemopen refuses an empty buffer
         in = std::fopen("/dev/null", "rb");
-    if (run_dialogue(in, out, res) != 0)
+    if (run_dialogue(in, out, stderr, res) > 1)
         std::abort();
     std::fclose(in);
     std::rewind(out);

@@ -12,7 +12,7 @@ int run_in(const fs::path& dir)
     auto open = [&](const char* name, const char* mode) { return std::fopen((dir / name).string().c_str(), mode); };
     std::FILE *in = open("in.txt", "rb"), *out = open("out.txt", "wb"), *err = open("err.txt", "wb");
     ResultsLog res = open_results_log((dir / "vysledky.txt").string().c_str(), err);
-    const int status = run_dialogue(in, out, res);
+    const int status = run_dialogue(in, out, err, res);
     close_results_log(res);
     for (std::FILE* f : {in, out, err})
         std::fclose(f);
@@ -45,7 +45,7 @@ TEST(NumericRead, ConvertsLikeScanfAndLeavesWhatItCannotUse)
         std::FILE* in = std::tmpfile();
         std::fputs(c[0].c_str(), in);
         std::rewind(in);
-        ConsoleInput input{in, stdout, {}};
+        ConsoleInput input{in, stdout, stderr};
         double a = 9, b = 8;
         int n = 7;
         read_numbers(input, a, b, n);
@@ -56,6 +56,26 @@ TEST(NumericRead, ConvertsLikeScanfAndLeavesWhatItCannotUse)
             rest += static_cast<char>(ch);
         EXPECT_EQ(got + rest, c[1] + "|" + c[2]) << "typed: " << c[0];
         EXPECT_EQ(read_char(input), EOF) << "the end of input stays";
+        std::fclose(in);
+    }
+}
+
+// Fields: start|a character|how many times|end. The reader's memory is
+// bounded, yet each number converts as strtod converts all of it.
+TEST(NumericRead, NumbersOfAnyLengthConvertAsStrtodConvertsThem)
+{
+    for (const auto& c : load_cases("long_numbers.txt")) {
+        const std::string number = c[0] + std::string(std::stoul(c[2]), c[1][0]) + c[3];
+        std::FILE* in = std::tmpfile();
+        std::fprintf(in, "%s 2 3", number.c_str());
+        std::rewind(in);
+        ConsoleInput input{in, stdout, stderr};
+        double a = 9, b = 8;
+        int n = 7;
+        read_numbers(input, a, b, n);
+        const double expected = std::strtod(number.c_str(), nullptr);
+        EXPECT_TRUE(std::isnan(expected) ? std::isnan(a) : bits(a) == bits(expected)) << c[0] << "..." << c[3];
+        EXPECT_TRUE(b == 2 && n == 3) << c[0] << "..." << c[3];
         std::fclose(in);
     }
 }

@@ -156,7 +156,7 @@ void check_dialogue_cases(const std::string& table, const std::function<int(cons
         const Span span = measure([&] { status = run(dir, c); });
         if (status == 77 && std::printf("skipped, %s: %s", c[0].c_str(), read_file(dir / "err.txt").c_str()) > 0)
             continue; // the condition cannot be made here; its command says why
-        EXPECT_EQ(status, c[7].empty() ? 0 : std::stoi(c[7]));
+        EXPECT_EQ(status, c[6].empty() ? 0 : std::stoi(c[6]));
         EXPECT_EQ(read_text(dir / "out.txt"), expand_output(c[2]));
         EXPECT_TRUE(std::regex_match(read_text(dir / "err.txt"), std::regex(c[5]))) << read_file(dir / "err.txt");
         const std::string file = fs::is_regular_file(log) ? read_text(log) : "";

@@ -42,7 +42,7 @@ Span measure(const std::function<void()>& run);
 std::string checked_records(const std::string& appended, const Span& span, std::vector<double>* durations = nullptr);
 
 // Runs every case of tests/cases/<table> (columns: name|keystrokes|standard
-// output|results file after|results file before|standard error|how the
-// program is started|exit status): `run(folder, case)` runs the dialogue in
-// that folder on in.txt, writing out.txt and err.txt, and returns its status.
+// output|results file after|results file before|standard error|exit
+// status|...): `run(folder, case)` runs the dialogue in that folder on
+// in.txt, writing out.txt and err.txt, and returns its status (77: skipped).
 void check_dialogue_cases(const std::string& table, const std::function<int(const fs::path&, const Case&)>& run);

@@ -82,17 +82,18 @@ bool rule_key(char c, Rule& rule)
     }
 }
 
-int end(std::FILE* out)
+// Whatever ends the dialogue, the output is flushed and its fate told.
+int end(ConsoleInput& input)
 {
-    std::fflush(out);
-    return 0;
+    flush_output(input);
+    return input.output_failed ? 1 : 0;
 }
 
 } // namespace
 
-int run_dialogue(std::FILE* in, std::FILE* out, ResultsLog& res)
+int run_dialogue(std::FILE* in, std::FILE* out, std::FILE* err, ResultsLog& res)
 {
-    ConsoleInput input{in, out, {}};
+    ConsoleInput input{in, out, err};
     double x0 = 0.0;
     double xn = 0.0;
     int n = 0;
@@ -100,10 +101,10 @@ int run_dialogue(std::FILE* in, std::FILE* out, ResultsLog& res)
         std::fputs(integrand_menu, out);
         int c = read_char(input);
         if (c == EOF)
-            return end(out);
+            return end(input);
         char choice = static_cast<char>(c);
         if (choice == 'w')
-            return end(out);
+            return end(input);
         const IntegrandEntry& fn = select_integrand(choice);
 
         std::fputs(values_prompt, out);
@@ -113,13 +114,13 @@ int run_dialogue(std::FILE* in, std::FILE* out, ResultsLog& res)
         // q at the integrand menu leaves choice at q: no rule runs.
         while (choice != 'q') {
             if ((c = read_char(input)) == EOF)
-                return end(out);
+                return end(input);
             choice = static_cast<char>(c);
             Rule rule;
             if (rule_key(choice, rule))
                 run(rule, fn, x0, xn, n, out, res);
         }
         if (read_char(input) == EOF) // normally the newline after q
-            return end(out);
+            return end(input);
     }
 }

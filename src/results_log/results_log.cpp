@@ -4,10 +4,15 @@
 #include <cstring>
 
 #ifdef _WIN32
+#define WIN32_LEAN_AND_MEAN
+#define NOMINMAX
 #include <io.h>
 #include <share.h>
+#include <windows.h>
 #else
+#include <csignal>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #endif
 
@@ -24,18 +29,6 @@ const char* rule_name(Rule rule)
         break;
     }
     return "Lichobeznikova";
-}
-
-// The system's words for errno `err`.
-const char* reason(int err, char (&buf)[256])
-{
-#ifdef _WIN32
-    strerror_s(buf, sizeof buf, err);
-    return buf;
-#else
-    (void)buf;
-    return std::strerror(err);
-#endif
 }
 
 // The ctime layout, but with the day of the month zero-padded and English
@@ -64,28 +57,98 @@ std::tm local_time(std::time_t cas)
     return t;
 }
 
-// One system call for the whole record where the system allows it; a short
-// write (a full disk) goes on with the rest rather than drop it.
-bool write_all(int fd, const char* p, std::size_t len)
+// Whether descriptors a and b are one regular file or FIFO: the results
+// file must not be the program's own standard input or output.
+bool same_file(int a, int b)
 {
-    while (len > 0) {
 #ifdef _WIN32
-        const int w = _write(fd, p, static_cast<unsigned>(len));
+    BY_HANDLE_FILE_INFORMATION x, y;
+    const auto ha = reinterpret_cast<HANDLE>(_get_osfhandle(a)), hb = reinterpret_cast<HANDLE>(_get_osfhandle(b));
+    return ha != INVALID_HANDLE_VALUE && hb != INVALID_HANDLE_VALUE && GetFileInformationByHandle(ha, &x) &&
+           GetFileInformationByHandle(hb, &y) && x.dwVolumeSerialNumber == y.dwVolumeSerialNumber &&
+           x.nFileIndexHigh == y.nFileIndexHigh && x.nFileIndexLow == y.nFileIndexLow;
 #else
-        const ssize_t w = write(fd, p, len);
+    struct stat x, y;
+    return fstat(a, &x) == 0 && fstat(b, &y) == 0 && x.st_dev == y.st_dev && x.st_ino == y.st_ino &&
+           (S_ISREG(x.st_mode) || S_ISFIFO(x.st_mode));
 #endif
-        if (w < 0 && errno == EINTR)
-            continue;
-        if (w <= 0) {
-            if (w == 0)
-                errno = EIO;
-            return false;
-        }
-        p += w;
-        len -= static_cast<std::size_t>(w);
-    }
-    return true;
 }
+
+#ifdef _WIN32
+// No other program writes the file meanwhile (it is held against writers),
+// so a record that does not go in whole is cut back to the old end.
+bool write_record(int fd, const char* p, std::size_t len)
+{
+    const __int64 start = _lseeki64(fd, 0, SEEK_END);
+    if (_write(fd, p, static_cast<unsigned>(len)) == static_cast<int>(len))
+        return true;
+    const int why = errno != 0 ? errno : EIO;
+    if (start < 0 || _chsize_s(fd, start) != 0)
+        (void)_write(fd, "\n", 1);
+    errno = why;
+    return false;
+}
+#else
+// SIGINT, SIGTERM and SIGHUP wait until the record is written (Linux cuts a
+// write short between pages when a fatal signal is pending) and act right
+// after it. SIGPIPE and SIGXFSZ raised by the write itself are taken back:
+// a reader gone or the size limit fails this write, it does not end the
+// program.
+struct HeldSignals {
+    sigset_t old;
+    HeldSignals()
+    {
+        sigset_t held;
+        sigemptyset(&held);
+        for (int sig : {SIGINT, SIGTERM, SIGHUP, SIGPIPE, SIGXFSZ})
+            sigaddset(&held, sig);
+        sigprocmask(SIG_BLOCK, &held, &old);
+    }
+    ~HeldSignals()
+    {
+        sigset_t pending;
+        sigpending(&pending);
+        for (int sig : {SIGPIPE, SIGXFSZ}) {
+            sigset_t one;
+            sigemptyset(&one);
+            sigaddset(&one, sig);
+            if (sigismember(&pending, sig) == 1 && sigismember(&old, sig) == 0)
+                sigwait(&one, &sig);
+        }
+        sigprocmask(SIG_SETMASK, &old, nullptr);
+    }
+    HeldSignals(const HeldSignals&) = delete;
+    HeldSignals& operator=(const HeldSignals&) = delete;
+};
+
+// One write, so that copies appending at once never tear each other's
+// records. Cut short (a full disk, the size limit), the record is cut back
+// out of the file, unless another copy has appended since; then the fragment
+// at least ends its line, so that the records after it stay whole.
+bool write_record(int fd, const char* p, std::size_t len)
+{
+    const HeldSignals held;
+    ssize_t w;
+    while ((w = write(fd, p, len)) < 0 && errno == EINTR) {
+    }
+    if (w == static_cast<ssize_t>(len))
+        return true;
+    if (w <= 0) {
+        errno = w == 0 ? EIO : errno;
+        return false;
+    }
+    const off_t end = lseek(fd, 0, SEEK_CUR);
+    const ssize_t more = write(fd, p + w, len - static_cast<std::size_t>(w)); // tells why, or goes in after all
+    if (more == static_cast<ssize_t>(len) - w)
+        return true;
+    const int why = more < 0 ? errno : EIO;
+    struct stat st;
+    if (more > 0 || end < w || fstat(fd, &st) != 0 || st.st_size != end || ftruncate(fd, end - w) != 0)
+        (void)!write(fd, "\n", 1);
+    errno = why;
+    return false;
+}
+#endif
 
 } // namespace
 
@@ -115,15 +178,20 @@ ResultsLog open_results_log(const char* path, std::FILE* err)
     if (res.file != nullptr)
         res.fd = _fileno(res.file);
 #else
-    res.fd = open(path, O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
+    // Non-blocking only while opening: a FIFO without a reader fails at once.
+    res.fd = open(path, O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOCTTY | O_NONBLOCK, 0666);
+    if (res.fd >= 0)
+        fcntl(res.fd, F_SETFL, fcntl(res.fd, F_GETFL) & ~O_NONBLOCK);
 #endif
-    if (res.fd < 0 && err != nullptr) {
-        char buf[256];
-        std::fprintf(err,
-                     "Upozornenie: subor vysledky.txt sa nepodarilo otvorit (%s); vysledky sa nebudu zapisovat.\n",
-                     reason(errno, buf));
-        std::fflush(err);
-    }
+    const char* why = res.fd < 0 ? system_reason(errno) : nullptr;
+    if (res.fd >= 0 && same_file(res.fd, 0))
+        why = "je to standardny vstup programu"; // it would feed on its own records
+    else if (res.fd >= 0 && same_file(res.fd, 1))
+        why = "je to standardny vystup programu";
+    if (why == nullptr)
+        return res;
+    close_results_log(res);
+    warn(err, "Upozornenie: subor vysledky.txt sa nepodarilo otvorit (%s); vysledky sa nebudu zapisovat.\n", why);
     return res;
 }
 
@@ -133,14 +201,10 @@ void append_record(ResultsLog& res, const RunRecord& record)
         return;
     char buf[record_capacity];
     const std::size_t len = format_record(buf, record, local_time(record.cas));
-    if (write_all(res.fd, buf, len) || res.write_failed)
+    if (write_record(res.fd, buf, len) || res.write_failed)
         return;
     res.write_failed = true;
-    if (res.err != nullptr) {
-        char why[256];
-        std::fprintf(res.err, "Upozornenie: zapis do suboru vysledky.txt zlyhal (%s).\n", reason(errno, why));
-        std::fflush(res.err);
-    }
+    warn(res.err, "Upozornenie: zapis do suboru vysledky.txt zlyhal (%s).\n", system_reason(errno));
 }
 
 void close_results_log(ResultsLog& res)
@@ -154,4 +218,23 @@ void close_results_log(ResultsLog& res)
         close(res.fd);
 #endif
     res.fd = -1;
+}
+
+void warn(std::FILE* err, const char* format, const char* reason)
+{
+    if (err == nullptr)
+        return;
+    std::fprintf(err, format, reason);
+    std::fflush(err);
+}
+
+const char* system_reason(int error)
+{
+#ifdef _WIN32
+    static char buf[256];
+    strerror_s(buf, sizeof buf, error);
+    return buf;
+#else
+    return std::strerror(error);
+#endif
 }

@@ -5,6 +5,13 @@
 // before the dialogue reads its next key: a killed program loses no finished
 // run, and copies appending at once never tear each other's records. The
 // file is only ever appended to; the program never reads it.
+//
+// Whatever the file turns out to be, it costs the dialogue nothing: opening
+// never blocks (a FIFO without a reader), the file is never the program's own
+// standard input or output, a write that fails (a reader gone, the size
+// limit, a full disk) is reported once and kills nothing, a record cut short
+// is cut back out of the file, and SIGINT, SIGTERM and SIGHUP wait until a
+// record is written whole.
 #pragma once
 
 #include <cstddef>
@@ -33,7 +40,8 @@ struct ResultsLog {
 inline constexpr const char results_file_name[] = "vysledky.txt";
 
 // Opens `path` for appending (created when missing, content kept). On
-// failure says so once on `err` and returns a log that drops its records.
+// failure, or when it is the program's standard input or output, says so
+// once on `err` and returns a log that drops its records.
 ResultsLog open_results_log(const char* path = results_file_name, std::FILE* err = stderr);
 
 // Formats the record and hands it to the system in one write; the first
@@ -47,3 +55,8 @@ void close_results_log(ResultsLog& res);
 // each have 309 integer digits.
 constexpr std::size_t record_capacity = 2048;
 std::size_t format_record(char (&buf)[record_capacity], const RunRecord& record, const std::tm& local);
+
+// The warnings: `format` with its one %s as `reason`, on `err` at once (if any).
+void warn(std::FILE* err, const char* format, const char* reason);
+// The system's words for an errno value.
+const char* system_reason(int error);
