@@ -20,12 +20,13 @@
 namespace {
 
 const std::string exe = fs::absolute(INTEGRATE_EXE).string();
+const std::string program = INTEGRATE_EMULATOR "\"" + exe + "\""; // through qemu where the tests run under it
 
 // The program started in `dir` with these redirections; 0 exactly when it
 // ends with status 0, whatever the system.
 int run_program(const fs::path& dir, const std::string& redirections)
 {
-    return std::system((CD + dir.string() + "\" && \"" + exe + "\" " + redirections).c_str());
+    return std::system((CD + dir.string() + "\" && " + program + " " + redirections).c_str());
 }
 
 TEST(Program, KeystrokesGiveExactlyTheseTextsAndRecords)
@@ -37,7 +38,7 @@ TEST(Program, KeystrokesGiveExactlyTheseTextsAndRecords)
 // input, stays open; its output goes to first.txt, its process id to pid.
 std::FILE* start_copy(const fs::path& dir, const std::string& keys, const std::string& shown)
 {
-    std::FILE* in = popen((CD + dir.string() + "\" && " NOTE_PID "\"" + exe + "\" > first.txt").c_str(), "w");
+    std::FILE* in = popen((CD + dir.string() + "\" && " NOTE_PID + program + " > first.txt").c_str(), "w");
     std::fputs(keys.c_str(), in);
     std::fflush(in);
     while (read_file(dir / "first.txt").find(shown) == std::string::npos)
@@ -68,7 +69,7 @@ TEST(Program, TwoCopiesAppendingAtOnceTearNoRecord)
 #else
     const auto dir = fresh_folder();
     write_file(dir / "in.txt", "5\n0 2 10\n" + std::string(2000, 'o') + "\nq\nw\n");
-    const std::string copy = "\"" + exe + "\" < in.txt > /dev/null";
+    const std::string copy = program + " < in.txt > /dev/null";
     EXPECT_EQ(std::system(("cd \"" + dir.string() + "\" && { " + copy + " & " + copy + "; wait; }").c_str()), 0);
     std::string all;
     for (int k = 0; k < 4000; ++k)
