@@ -3,6 +3,7 @@
 #include <climits>
 #include <cmath>
 #include <random>
+#include <regex>
 
 #include "../bench/straightforward.h"
 #include "support.h"
@@ -33,7 +34,9 @@ TEST(Rules, SimpsonAtTheLargestNWorksOnTwoToThe31Subintervals)
 }
 
 // Against the straightforward loops, the integrand called through a pointer
-// chosen at run time.
+// chosen at run time: the build this processor runs, and both builds of the
+// rules with their progress shown from the start, around a chunk of points
+// too. Neither may change a bit.
 TEST(Rules, FastRulesMatchPlainLoopsBitForBit)
 {
     std::mt19937_64 rng(20261206);
@@ -43,13 +46,27 @@ TEST(Rules, FastRulesMatchPlainLoopsBitForBit)
         v.emplace_back(end(rng), end(rng), n);
     for (int k = 0; k < 150; ++k)
         v.emplace_back(end(rng), end(rng), static_cast<int>(rng() % 3000));
+    for (int n : {(1 << 20) - 1, 1 << 20, (1 << 20) + 1, (1 << 21) - 1, (1 << 21) + 2})
+        v.emplace_back(0.3, 1.9, n);
+    const fs::path screen = fresh_folder() / "screen";
+    std::FILE* to = std::fopen(screen.string().c_str(), "wb");
     for (const IntegrandEntry& e : integrand_catalogue) {
         volatile Integrand chosen = e.f;
         for (const auto& [a, b, n] : v)
-            for (Rule rule : {Rule::simpson, Rule::rectangle, Rule::trapezoid})
-                ASSERT_EQ(bits(integrate(rule, e, a, b, n)), bits(straightforward(rule, a, b, n, chosen)))
-                    << "f" << e.label << " rule " << (int)rule << " a=" << a << " b=" << b << " n=" << n;
+            for (Rule rule : {Rule::simpson, Rule::rectangle, Rule::trapezoid}) {
+                const std::uint64_t plain = bits(straightforward(rule, a, b, n, chosen));
+                ASSERT_EQ(bits(integrate(rule, e, a, b, n)), plain) << "f" << e.label << " rule " << (int)rule << " a=" << a << " b=" << b << " n=" << n;
+                for (Width width : {Width::widest, Width::up_to_avx2}) {
+                    ProgressLine line{to, 0};
+                    ASSERT_EQ(bits(integrate_with(width, rule, e, a, b, n, progress_on(line))), plain) << "f" << e.label << " rule " << (int)rule << " n=" << n << " width " << (int)width;
+                    erase_progress(line);
+                }
+            }
     }
+    std::fclose(to);
+    const std::string lines = std::regex_replace(read_file(screen), std::regex("\r Pocitam\\.\\.\\. (\\d|[1-9]\\d|100) %"), "L");
+    EXPECT_EQ(std::regex_replace(lines, std::regex("L+\r +\r"), ""), "") << "each line erased in the end";
+    EXPECT_NE(lines.find('L'), std::string::npos);
 }
 
 } // namespace

@@ -1,4 +1,3 @@
-#include <chrono>
 #include <ctime>
 
 #include "dialogue.h"
@@ -46,21 +45,17 @@ const char* result_line(Rule rule)
     return "\n Vysledok aproximacie lichobeznikovou metodou: %.15lf\n";
 }
 
-// Wall-clock milliseconds, truncated, so a duration is whole milliseconds.
-long long clock_ms()
-{
-    using namespace std::chrono;
-    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
-}
-
-// Times the rule alone; the result line and the record come after.
-void run(Rule rule, const IntegrandEntry& fn, double x0, double xn, int n, std::FILE* out, ResultsLog& res)
+// Times the rule alone; the result line and the record come after, the
+// progress line, if any, erased first.
+void run(Rule rule, const IntegrandEntry& fn, double x0, double xn, int n, std::FILE* out, ResultsLog& res,
+         ProgressLine& progress)
 {
     const long long t0 = clock_ms();
-    const double result = integrate(rule, fn, x0, xn, n);
+    const double result = integrate(rule, fn, x0, xn, n, progress_on(progress));
     const long long t1 = clock_ms();
     const double duration = (double)(t1 - t0) / 1000.0;
     const std::time_t cas = std::time(nullptr);
+    erase_progress(progress);
     std::fprintf(out, result_line(rule), result);
     append_record(res, RunRecord{cas, duration, fn.label, x0, xn, n, rule, result});
 }
@@ -94,6 +89,7 @@ int end(ConsoleInput& input)
 int run_dialogue(std::FILE* in, std::FILE* out, std::FILE* err, ResultsLog& res)
 {
     ConsoleInput input{in, out, err};
+    ProgressLine progress = progress_line_on(err);
     double x0 = 0.0;
     double xn = 0.0;
     int n = 0;
@@ -118,7 +114,7 @@ int run_dialogue(std::FILE* in, std::FILE* out, std::FILE* err, ResultsLog& res)
             choice = static_cast<char>(c);
             Rule rule;
             if (rule_key(choice, rule))
-                run(rule, fn, x0, xn, n, out, res);
+                run(rule, fn, x0, xn, n, out, res, progress);
         }
         if (read_char(input) == EOF) // normally the newline after q
             return end(input);

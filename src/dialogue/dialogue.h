@@ -38,3 +38,23 @@ void read_numbers(ConsoleInput& input, double& x0, double& xn, int& n);
 
 // Flushes `out`; its first failure is reported on `err`.
 void flush_output(ConsoleInput& input);
+
+// A long run shown on a terminal: from `after_ms` into the run, one line on
+// `to` (" Pocitam... 37 %") rewritten in place at most four times a second;
+// erased before the result line, so the screen then reads as without it.
+struct ProgressLine {
+    std::FILE* to = nullptr;  // the terminal; nullptr shows nothing
+    long long after_ms = 1000;
+    long long start_ms = 0;   // of the run
+    long long shown_ms = -1;  // when last rewritten; -1 never
+    int width = 0;            // of the line on the screen
+};
+
+// A line on `err` where it is a terminal, else one that shows nothing.
+ProgressLine progress_line_on(std::FILE* err);
+// The rules' Progress for `line`, its clock started now.
+Progress progress_on(ProgressLine& line);
+void erase_progress(ProgressLine& line);
+
+// Milliseconds of a steady wall clock, truncated.
+long long clock_ms();

@@ -13,9 +13,24 @@
 
 enum class Rule { simpson, rectangle, trapezoid };
 
+// How far a long run is: told between chunks of points, never inside the
+// chain of additions, so that a caller can show it without a thread, a timer
+// or a signal. `report` may be null: nobody asked.
+struct Progress {
+    void (*report)(void* context, long long done, long long total) = nullptr;
+    void* context = nullptr;
+};
+
 // The rule applied to the catalogue's integrand `e`, compiled for this
 // processor's vector unit. Bit-identical to the templates below.
-double integrate(Rule rule, const IntegrandEntry& e, double a, double b, int n);
+double integrate(Rule rule, const IntegrandEntry& e, double a, double b, int n, Progress progress = {});
+
+// The two builds of the rules, for tests and the benchmark: the widest vector
+// unit the processor has, or at most 256-bit vectors (AVX2). Where no
+// processor-specific builds exist, both are the one portable build.
+enum class Width { widest, up_to_avx2 };
+double integrate_with(Width width, Rule rule, const IntegrandEntry& e, double a, double b, int n,
+                      Progress progress = {});
 
 // Which compiled variant integrate() runs on this processor.
 const char* integrate_variant();
@@ -32,27 +47,35 @@ namespace quadrature_detail {
 
 constexpr int block = 16;
 constexpr double offsets[block] = {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15};
+// Progress is told every 2^20 points: milliseconds apart, far too rare to cost.
+constexpr int chunk = 1 << 20;
 
 // value(count-1) + (... + (value(1) + (value(0) + 0.0))): one chain of
 // additions in index order, the values computed a block ahead.
 // value() takes the index as a double, exact for any int; a double counter
 // saves the processor an integer conversion per point.
 template <class Value>
-inline double sum_in_order(int count, Value value)
+inline double sum_in_order(int count, Value value, Progress progress)
 {
     double sum = 0.0;
-    int k = 0;
-    for (const int full = count - count % block; k < full; k += block) {
-        double y[block];
-        const double first = (double)k;
-        QUADRATURE_LANES
-        for (int j = 0; j < block; ++j)
-            y[j] = value(first + offsets[j]);
-        for (int j = 0; j < block; ++j)
-            sum = y[j] + sum;
+    for (int first = 0; first < count;) {
+        const int last = count - first > chunk ? first + chunk : count;
+        int k = first;
+        for (const int full = last - (last - first) % block; k < full; k += block) {
+            double y[block];
+            const double start = (double)k;
+            QUADRATURE_LANES
+            for (int j = 0; j < block; ++j)
+                y[j] = value(start + offsets[j]);
+            for (int j = 0; j < block; ++j)
+                sum = y[j] + sum;
+        }
+        for (; k < last; ++k)
+            sum = value((double)k) + sum;
+        first = last;
+        if (progress.report != nullptr)
+            progress.report(progress.context, last, count);
     }
-    for (; k < count; ++k)
-        sum = value((double)k) + sum;
     return sum;
 }
 
@@ -62,10 +85,11 @@ inline double sum_in_order(int count, Value value)
 // With a > b the points run from a down, so these are the right ends of the
 // subintervals of [b, a]; the result is not the negation of the swapped one.
 template <class F>
-inline double rectangle_rule(double a, double b, int n, F f)
+inline double rectangle_rule(double a, double b, int n, F f, Progress progress = {})
 {
     const double h = (b - a) / (double)n;
-    const double sum = quadrature_detail::sum_in_order(n > 0 ? n : 0, [&](double i) { return f(i * h + a); });
+    const double sum =
+        quadrature_detail::sum_in_order(n > 0 ? n : 0, [&](double i) { return f(i * h + a); }, progress);
     return sum * h;
 }
 
@@ -73,12 +97,11 @@ inline double rectangle_rule(double a, double b, int n, F f)
 // after the loop at a and b themselves (not at n * h + a, which can differ
 // from b in the last bit).
 template <class F>
-inline double trapezoid_rule(double a, double b, int n, F f)
+inline double trapezoid_rule(double a, double b, int n, F f, Progress progress = {})
 {
     const double h = (b - a) / (double)n;
-    const double sum = quadrature_detail::sum_in_order(n > 1 ? n - 1 : 0, [&](double k) {
-        return f((k + 1.0) * h + a) * 2.0;
-    });
+    const double sum = quadrature_detail::sum_in_order(
+        n > 1 ? n - 1 : 0, [&](double k) { return f((k + 1.0) * h + a) * 2.0; }, progress);
     const double fa = f(a);
     const double fb = f(b);
     const double t = fa + sum;
@@ -91,7 +114,7 @@ inline double trapezoid_rule(double a, double b, int n, F f)
 // panels is evaluated twice, at abscissae that may differ in the last bit.
 template <class F>
 // NOLINTNEXTLINE(bugprone-easily-swappable-parameters): (a, b, n, f) is the shape all three rules share
-inline double simpson_rule(double a, double b, int n, F f)
+inline double simpson_rule(double a, double b, int n, F f, Progress progress = {})
 {
     const long long m = n % 2 == 1 ? (long long)n + 1 : n;
     const double h = (b - a) / (double)m;
@@ -102,6 +125,6 @@ inline double simpson_rule(double a, double b, int n, F f)
         const double t = y0 + y1 * 4.0;
         const double y2 = f(2.0 * h + x);
         return t + y2;
-    });
+    }, progress);
     return (sum * h) / 3.0;
 }

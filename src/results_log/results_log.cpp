@@ -4,8 +4,9 @@
 #include <cstring>
 
 #ifdef _WIN32
+#ifndef WIN32_LEAN_AND_MEAN
 #define WIN32_LEAN_AND_MEAN
-#define NOMINMAX
+#endif
 #include <io.h>
 #include <share.h>
 #include <windows.h>
