@@ -1,5 +1,9 @@
-# What `cmake --install` puts where.
+# What `cmake --install` puts where, and the packages CPack makes of it:
+# a .deb and a .tar.gz.
 include(GNUInstallDirs)
+
+set(INTEGRATE_MAINTAINER "The integrate developers <integrate@example.org>")
+set(INTEGRATE_SUMMARY "numerical integration in a Slovak console dialogue")
 
 install(TARGETS integrate RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 
@@ -30,3 +34,33 @@ install(FILES ${installed_integrate.1} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 install(FILES ${installed_changelog} DESTINATION ${CMAKE_INSTALL_DOCDIR})
 # Debian's place and name for the licence.
 install(FILES LICENSE DESTINATION ${CMAKE_INSTALL_DOCDIR} RENAME copyright)
+
+set(CPACK_PACKAGE_NAME integrate)
+set(CPACK_PACKAGE_VENDOR "The integrate developers")
+set(CPACK_PACKAGE_CONTACT "${INTEGRATE_MAINTAINER}")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "${INTEGRATE_SUMMARY}")
+set(CPACK_RESOURCE_FILE_LICENSE ${CMAKE_CURRENT_SOURCE_DIR}/LICENSE)
+set(CPACK_STRIP_FILES ON)
+# Not the packager's umask: every directory in a package is rwxr-xr-x.
+set(CPACK_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
+    OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
+string(TOLOWER "${CMAKE_SYSTEM_NAME}" system)
+set(CPACK_PACKAGE_FILE_NAME "integrate-${PROJECT_VERSION}-${system}-${CMAKE_SYSTEM_PROCESSOR}")
+set(CPACK_GENERATOR DEB TGZ)
+
+# Debian: integrate_VERSION_ARCH.deb, dependencies from dpkg-shlibdeps.
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${INTEGRATE_MAINTAINER}")
+set(CPACK_DEBIAN_PACKAGE_SECTION math)
+set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# CPack puts the summary first, as the synopsis.
+set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "integrate approximates the definite integral of one of eleven built-in
+functions (ten polynomials and the square root of sin x) over an interval
+split into n equal parts, by Simpson's rule, the left rectangle rule or
+the trapezoid rule. It asks for the function, the interval and n in a
+dialogue in Slovak, prints every result with fifteen decimals, exact to
+one fixed order of IEEE double operations, and appends a record of each
+run to the file vysledky.txt in the current directory.")
+
+include(CPack)
