@@ -1,17 +1,23 @@
 // Nanoseconds per subinterval at n = 10^8 on [0, 2]: each rule on each
 // integrand, the straightforward loop (the integrand called through a
-// pointer at every point), and the floor (the chain of dependent additions
-// that the order of summation sets: n for rectangle and trapezoid, n/2 for
-// Simpson). Median of five repetitions, interleaved; a table of ratios at the end.
+// pointer at every point), the floor (the chain of dependent additions that
+// the order of summation sets: n for rectangle and trapezoid, n/2 for
+// Simpson), the same rule with its progress line forced on (written to the
+// null device from the first chunk), and the other width of vectors than the
+// one this processor is given. Median of five repetitions, interleaved.
+//
+// Prints a summary table; --raw adds Google Benchmark's own lines.
 #include <benchmark/benchmark.h>
 
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <map>
 #include <string>
 #include <vector>
 
+#include "dialogue.h"
 #include "straightforward.h"
 
 namespace {
@@ -23,6 +29,27 @@ void fast(benchmark::State& state, Rule rule, const IntegrandEntry* e)
 {
     for (auto _ : state)
         benchmark::DoNotOptimize(integrate(rule, *e, 0.0, 2.0, n));
+}
+
+void with_progress(benchmark::State& state, Rule rule, const IntegrandEntry* e)
+{
+#ifdef _WIN32
+    std::FILE* null = std::fopen("NUL", "w");
+#else
+    std::FILE* null = std::fopen("/dev/null", "w");
+#endif
+    for (auto _ : state) {
+        ProgressLine line{null, 0};
+        benchmark::DoNotOptimize(integrate(rule, *e, 0.0, 2.0, n, progress_on(line)));
+        erase_progress(line);
+    }
+    std::fclose(null);
+}
+
+void other_width(benchmark::State& state, Width width, Rule rule, const IntegrandEntry* e)
+{
+    for (auto _ : state)
+        benchmark::DoNotOptimize(integrate_with(width, rule, *e, 0.0, 2.0, n));
 }
 
 void plain(benchmark::State& state, Rule rule, const IntegrandEntry* e)
@@ -45,16 +72,20 @@ void chain(benchmark::State& state, int additions)
     }
 }
 
-// Keeps the median of every benchmark, in nanoseconds per subinterval.
+// Keeps the median of every benchmark, in nanoseconds per subinterval, and
+// shows Google Benchmark's own lines only when asked.
 class Medians : public benchmark::ConsoleReporter {
   public:
+    bool raw = false;
     std::map<std::string, double> ns;
+    bool ReportContext(const Context& context) override { return !raw || ConsoleReporter::ReportContext(context); }
     void ReportRuns(const std::vector<Run>& runs) override
     {
         for (const Run& r : runs)
             if (r.run_type == Run::RT_Aggregate && r.aggregate_name == "median")
                 ns[r.run_name.function_name] = r.GetAdjustedRealTime() / benchmark::GetTimeUnitMultiplier(r.time_unit) * 1e9 / n;
-        ConsoleReporter::ReportRuns(runs);
+        if (raw)
+            ConsoleReporter::ReportRuns(runs);
     }
 };
 
@@ -71,8 +102,12 @@ std::string cpu_model()
 
 int main(int argc, char** argv)
 {
-    auto add = [](const std::string& name, auto fn, auto... args) {
-        benchmark::RegisterBenchmark(name.c_str(), fn, args...)
+    Medians medians;
+    std::vector<char*> args;
+    for (int k = 0; k < argc; ++k)
+        std::strcmp(argv[k], "--raw") == 0 ? (void)(medians.raw = true) : args.push_back(argv[k]);
+    auto add = [](const std::string& name, auto fn, auto... a) {
+        benchmark::RegisterBenchmark(name.c_str(), fn, a...)
             ->Iterations(1)
             ->Repetitions(5)
             ->ReportAggregatesOnly(true)
@@ -85,36 +120,45 @@ int main(int argc, char** argv)
             const std::string name = std::string(rule_names[(int)rule]) + "/f" + e.label;
             add(name, fast, rule, &e);
             add("baseline/" + name, plain, rule, &e);
+            add("progress/" + name, with_progress, rule, &e);
+            add("other/" + name, other_width, chosen_width(rule, e) == Width::widest ? Width::up_to_avx2 : Width::widest, rule, &e);
         }
     // Repetitions of different benchmarks interleaved at random, so that a
     // drift of the clock rate falls on all of them alike.
-    std::vector<char*> args(argv, argv + argc);
     char interleave[] = "--benchmark_enable_random_interleaving=true";
     args.insert(args.begin() + 1, interleave);
     int count = static_cast<int>(args.size());
     benchmark::Initialize(&count, args.data());
-    Medians medians;
     benchmark::RunSpecifiedBenchmarks(&medians);
 
     std::printf("\nCPU: %s\nvariant: %s\n\n", cpu_model().c_str(), integrate_variant());
-    std::printf("%-10s %-4s %9s %9s %9s %9s\n", "rule", "f", "ns/sub", "baseline", "speed-up", "/floor");
-    double log_sum = 0;
-    int polynomials = 0;
+    std::printf("%-10s %-4s %8s %9s %9s %7s %9s %9s\n", "rule", "f", "ns/sub", "baseline", "speed-up", "/floor",
+                "progress", "other w.");
+    double log_sum = 0, progress_log_sum = 0;
+    int polynomials = 0, measured = 0;
     for (Rule rule : {Rule::simpson, Rule::rectangle, Rule::trapezoid}) {
         const double floor_ns = medians.ns[rule == Rule::simpson ? "floor/n_half" : "floor/n"];
         for (const IntegrandEntry& e : integrand_catalogue) {
             const std::string name = std::string(rule_names[(int)rule]) + "/f" + e.label;
             const double t = medians.ns[name], base = medians.ns["baseline/" + name];
+            const double shown = medians.ns["progress/" + name], wide = medians.ns["other/" + name];
             if (t <= 0 || base <= 0)
                 continue; // not run: filtered out
-            std::printf("%-10s f%-3c %9.3f %9.3f %9.2f %9.2f\n", rule_names[(int)rule], e.label, t, base, base / t,
-                        t / floor_ns);
+            std::printf("%-10s f%-3c %8.3f %9.3f %9.2f %7.2f %9.3f %9.3f\n", rule_names[(int)rule], e.label, t, base,
+                        base / t, t / floor_ns, shown / t, wide);
             if (e.label != 'A')
                 log_sum += std::log(base / t), ++polynomials;
+            if (shown > 0)
+                progress_log_sum += std::log(shown / t), ++measured;
         }
-        std::printf("%-10s %-4s %9.3f\n", rule_names[(int)rule], "floor", floor_ns);
+        std::printf("%-10s %-4s %8.3f\n", rule_names[(int)rule], "floor", floor_ns);
     }
     if (polynomials > 0)
         std::printf("\ngeometric-mean speed-up over the polynomials: %.2f\n", std::exp(log_sum / polynomials));
+    if (measured > 0)
+        std::printf("geometric-mean time with the progress line forced on: %.4f of the time without\n",
+                    std::exp(progress_log_sum / measured));
+    std::printf("progress: time with the progress line forced on / without; other w.: ns/sub on the other width "
+                "of vectors\n");
     return 0;
 }

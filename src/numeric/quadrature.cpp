@@ -92,12 +92,16 @@ double integrate_with(Width width, Rule rule, const IntegrandEntry& e, double a,
     return width == Width::widest ? widest(k, rule, a, b, n, progress) : up_to_avx2(k, rule, a, b, n, progress);
 }
 
-double integrate(Rule rule, const IntegrandEntry& e, double a, double b, int n, Progress progress)
+Width chosen_width(Rule rule, const IntegrandEntry& e)
 {
     static const bool wide_chain = amd_with_avx512();
     const bool evaluation_bound = rule == Rule::simpson || e.f == f0;
-    return integrate_with(evaluation_bound || wide_chain ? Width::widest : Width::up_to_avx2, rule, e, a, b, n,
-                          progress);
+    return evaluation_bound || wide_chain ? Width::widest : Width::up_to_avx2;
+}
+
+double integrate(Rule rule, const IntegrandEntry& e, double a, double b, int n, Progress progress)
+{
+    return integrate_with(chosen_width(rule, e), rule, e, a, b, n, progress);
 }
 
 const char* integrate_variant()

@@ -31,6 +31,8 @@ double integrate(Rule rule, const IntegrandEntry& e, double a, double b, int n, 
 enum class Width { widest, up_to_avx2 };
 double integrate_with(Width width, Rule rule, const IntegrandEntry& e, double a, double b, int n,
                       Progress progress = {});
+// The build integrate() takes for this rule and integrand on this processor.
+Width chosen_width(Rule rule, const IntegrandEntry& e);
 
 // Which compiled variant integrate() runs on this processor.
 const char* integrate_variant();
