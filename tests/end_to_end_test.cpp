@@ -147,7 +147,7 @@ TEST(Program, ALongRunShowsHowFarItIsOnATerminal)
 #endif
     });
     std::vector<double> durations;
-    checked_records(read_file(dir / "vysledky.txt"), span, &durations);
+    checked_records(read_text(dir / "vysledky.txt"), span, &durations);
     ASSERT_FALSE(durations.empty());
     EXPECT_GT(durations[0], 0.0);
 #ifdef _WIN32
