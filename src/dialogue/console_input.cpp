@@ -198,7 +198,7 @@ bool read_double(ConsoleInput& input, double& v)
     Scan s{input, skip_space(input)};
     if (s.c == '+' || s.c == '-')
         s.negative = s.c == '-', s.take();
-    s.word = lower(s.c) == 'i' || lower(s.c) == 'n' ? static_cast<char>(lower(s.c)) : 0;
+    s.word = lower(s.c) == 'i' ? 'i' : lower(s.c) == 'n' ? 'n' : '\0';
     s.word != 0 ? scan_word(s) : scan_mantissa(s);
     give_back(input, s.c, s.tail, s.tail_len);
     if (s.whole)

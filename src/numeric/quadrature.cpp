@@ -13,11 +13,19 @@
 // trapezoid rules, bound by that chain, run 1.7 times slower; Simpson's rule
 // (three evaluations for each addition) and the ninth-degree f0 are bound by
 // the evaluation and run up to 1.5 times faster on 512 bits. So on Intel the
-// chain-bound rules stop at AVX2. AMD's AVX-512 cores (Zen 4 and later) keep
-// the scalar adder's pace beside 512-bit work: measured on an AMD EPYC (Zen 4)
-// at n = 10^8 on [0, 2], the widest build runs trapezoid f6 in 0.055 s
-// instead of 0.078 s and rectangle f6 in 0.052 s instead of 0.069 s, f7 and
-// f8 about 15 % faster, f1 and f0 alike; there every rule takes the widest.
+// chain-bound rules stop at AVX2.
+//
+// AMD's AVX-512 cores (Zen 4 and later) keep the scalar adder's pace beside
+// 512-bit work, so there every rule takes the widest build. Measured on an
+// AMD EPYC whose chain of additions costs 0.48 ns each, at n = 10^8 on
+// [0, 2]: the widest build runs trapezoid f6 in 0.055 s instead of 0.078 s,
+// rectangle f6 in 0.052 s instead of 0.069 s, f7 and f8 about 15 % faster,
+// f1 and f0 alike. On this project's AMD EPYC (Zen 4, family 25 model 17),
+// whose chain costs 0.82 ns an addition, every chain-bound rule runs within
+// 20 % of that floor on either width (bench/, "other w." column: 0.84 to
+// 0.98 ns per subinterval on 512 bits, 0.82 to 0.99 ns on AVX2, alike within
+// the few per cent that repeated runs vary), so the choice costs nothing
+// there.
 #if defined(__GNUC__) && !defined(__clang__) && defined(__x86_64__) && defined(__ELF__) && \
     !defined(INTEGRATE_SINGLE_VARIANT)
 #define WIDEST __attribute__((target_clones("arch=x86-64-v4", "arch=x86-64-v3", "default")))
