@@ -81,7 +81,7 @@ struct Scan {
     bool negative = false, hex = false;
     bool digits_seen = false;       // of the mantissa in its base
     char word = 0;                  // 'i' infinity, 'n' NaN, 0 digits
-    char digits[kept_digits + 1] = {}; // significant digits, and one standing for the rest
+    char digits[kept_digits + 2] = {}; // significant digits, one standing for the rest, and a 0
     int kept = 0;
     bool rest_nonzero = false;
     long long scale = 0;            // digits * base^scale, base 10 or 2

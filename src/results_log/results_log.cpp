@@ -81,6 +81,7 @@ bool same_file(int a, int b)
 bool write_record(int fd, const char* p, std::size_t len)
 {
     const __int64 start = _lseeki64(fd, 0, SEEK_END);
+    errno = 0;
     if (_write(fd, p, static_cast<unsigned>(len)) == static_cast<int>(len))
         return true;
     const int why = errno != 0 ? errno : EIO;
