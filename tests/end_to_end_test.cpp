@@ -154,15 +154,17 @@ TEST(Program, ALongRunShowsHowFarItIsOnATerminal)
     GTEST_SKIP() << "no script(1) to make a terminal; the progress on a Windows console is checked by hand";
 #else
     EXPECT_EQ(read_file(dir / "shown.txt"), read_file(dir / "out.txt"));
+    EXPECT_EQ(read_file(dir / "err.txt"), "") << "no progress line where standard error is no terminal";
     const std::string screen = read_file(dir / "screen.txt");
     std::smatch m; // lines, then spaces over the last one
     ASSERT_TRUE(std::regex_match(screen, m, std::regex("(\r Pocitam\\.\\.\\. \\d+ %)*\r( *)\r|"))) << screen;
     EXPECT_EQ(m[2].length() + 1, m[1].length());
-    int last = 0;
+    int last = 0, lines = 0;
     const std::regex percent("(\\d+) %");
     for (std::sregex_iterator i(screen.begin(), screen.end(), percent), end; i != end; last = std::stoi((*i)[1]), ++i)
-        EXPECT_LE(last, std::stoi((*i)[1])) << "counts up";
+        EXPECT_LE(last, std::stoi((*i)[1])) << "counts up", ++lines;
     EXPECT_TRUE(durations.back() < 1.5 || last > 0) << "a run of " << durations.back() << " s showed nothing";
+    EXPECT_LE(lines, 4 * durations.back() + 1) << "rewritten at most four times a second";
 #endif
 }
 
