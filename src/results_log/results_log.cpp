@@ -93,11 +93,12 @@ bool write_record(int fd, const char* p, std::size_t len)
 #else
 // SIGINT, SIGTERM and SIGHUP wait until the record is written (Linux cuts a
 // write short between pages when a fatal signal is pending) and act right
-// after it. SIGPIPE and SIGXFSZ raised by the write itself are taken back:
-// a reader gone or the size limit fails this write, it does not end the
+// after it. SIGPIPE and SIGXFSZ raised by a failed write are taken back: a
+// reader gone or the size limit fails this write, it does not end the
 // program.
 struct HeldSignals {
     sigset_t old;
+    bool failed = false;
     HeldSignals()
     {
         sigset_t held;
@@ -109,7 +110,9 @@ struct HeldSignals {
     ~HeldSignals()
     {
         sigset_t pending;
-        sigpending(&pending);
+        sigemptyset(&pending);
+        if (failed) // only a failed write raises them
+            sigpending(&pending);
         for (int sig : {SIGPIPE, SIGXFSZ}) {
             sigset_t one;
             sigemptyset(&one);
@@ -129,12 +132,13 @@ struct HeldSignals {
 // at least ends its line, so that the records after it stay whole.
 bool write_record(int fd, const char* p, std::size_t len)
 {
-    const HeldSignals held;
+    HeldSignals held;
     ssize_t w;
     while ((w = write(fd, p, len)) < 0 && errno == EINTR) {
     }
     if (w == static_cast<ssize_t>(len))
         return true;
+    held.failed = true;
     if (w <= 0) {
         errno = w == 0 ? EIO : errno;
         return false;
