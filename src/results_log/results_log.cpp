@@ -7,6 +7,7 @@
 #ifndef WIN32_LEAN_AND_MEAN
 #define WIN32_LEAN_AND_MEAN
 #endif
+#include <fcntl.h>
 #include <io.h>
 #include <share.h>
 #include <windows.h>
@@ -75,7 +76,30 @@ bool same_file(int a, int b)
 #endif
 }
 
+// Why the results file must not be written when it is the program's own
+// standard input (it would feed on its records) or output; null otherwise.
+const char* own_stream(int fd)
+{
+    if (fd >= 0 && same_file(fd, 0))
+        return "je to standardny vstup programu";
+    if (fd >= 0 && same_file(fd, 1))
+        return "je to standardny vystup programu";
+    return nullptr;
+}
+
 #ifdef _WIN32
+// A descriptor for the file `path` names, opened for its identity only;
+// -1 when there is none.
+int identity_of(const char* path)
+{
+    const HANDLE h = CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                 OPEN_EXISTING, 0, nullptr);
+    const int fd = h == INVALID_HANDLE_VALUE ? -1 : _open_osfhandle(reinterpret_cast<intptr_t>(h), _O_RDONLY);
+    if (h != INVALID_HANDLE_VALUE && fd < 0)
+        CloseHandle(h);
+    return fd;
+}
+
 // No other program writes the file meanwhile (it is held against writers),
 // so a record that does not go in whole is cut back to the old end.
 bool write_record(int fd, const char* p, std::size_t len)
@@ -176,24 +200,27 @@ ResultsLog open_results_log(const char* path, std::FILE* err)
     ResultsLog res;
     res.err = err;
 #ifdef _WIN32
+    // Whether it is the program's own standard input or output is asked
+    // first: held against writers, it could not be opened at all then.
+    const int probe = identity_of(path);
+    const char* why = own_stream(probe);
+    if (probe >= 0)
+        _close(probe);
     // Held without sharing for writing, as the program always was on Windows:
     // a second copy in the same folder cannot open it, readers still can.
     // (fopen_s leaves the sharing to the C runtime; MinGW's lets writers in.)
     // The records go through its descriptor, one _write each.
-    res.file = _fsopen(path, "a", _SH_DENYWR);
-    if (res.file != nullptr)
+    if (why == nullptr && (res.file = _fsopen(path, "a", _SH_DENYWR)) != nullptr)
         res.fd = _fileno(res.file);
+    else if (why == nullptr)
+        why = system_reason(errno);
 #else
     // Non-blocking only while opening: a FIFO without a reader fails at once.
     res.fd = open(path, O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOCTTY | O_NONBLOCK, 0666);
     if (res.fd >= 0)
         fcntl(res.fd, F_SETFL, fcntl(res.fd, F_GETFL) & ~O_NONBLOCK);
+    const char* why = res.fd < 0 ? system_reason(errno) : own_stream(res.fd);
 #endif
-    const char* why = res.fd < 0 ? system_reason(errno) : nullptr;
-    if (res.fd >= 0 && same_file(res.fd, 0))
-        why = "je to standardny vstup programu"; // it would feed on its own records
-    else if (res.fd >= 0 && same_file(res.fd, 1))
-        why = "je to standardny vystup programu";
     if (why == nullptr)
         return res;
     close_results_log(res);
