@@ -122,7 +122,7 @@ bool write_record(int fd, const char* p, std::size_t len)
 // program.
 struct HeldSignals {
     sigset_t old;
-    bool failed = false;
+    bool failed = false; // only a failed write raises SIGPIPE or SIGXFSZ
     HeldSignals()
     {
         sigset_t held;
@@ -135,7 +135,7 @@ struct HeldSignals {
     {
         sigset_t pending;
         sigemptyset(&pending);
-        if (failed) // only a failed write raises them
+        if (failed)
             sigpending(&pending);
         for (int sig : {SIGPIPE, SIGXFSZ}) {
             sigset_t one;
@@ -146,6 +146,7 @@ struct HeldSignals {
         }
         sigprocmask(SIG_SETMASK, &old, nullptr);
     }
+    void write_failed() { failed = true; }
     HeldSignals(const HeldSignals&) = delete;
     HeldSignals& operator=(const HeldSignals&) = delete;
 };
@@ -162,7 +163,7 @@ bool write_record(int fd, const char* p, std::size_t len)
     }
     if (w == static_cast<ssize_t>(len))
         return true;
-    held.failed = true;
+    held.write_failed();
     if (w <= 0) {
         errno = w == 0 ? EIO : errno;
         return false;
