@@ -63,7 +63,7 @@ int skip_space(ConsoleInput& input)
 }
 
 // Digits that can decide how a decimal rounds to a double: a halfway point
-// between two doubles has at most 767 significant digits. Past them only
+// between two doubles has at most 768 significant digits. Past them only
 // whether any other digit is non-zero counts, so a number of any length is
 // read in this much space and converts as strtod converts all of it.
 constexpr int kept_digits = 800;
