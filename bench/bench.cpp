@@ -1,4 +1,4 @@
-// Nanoseconds per subinterval at n = 10^8 on [0, 2]: each rule on each
+// Nanoseconds per subinterval at n = 10^8 (--n=N for another) on [0, 2]: each rule on each
 // integrand, the straightforward loop (the integrand called through a
 // pointer at every point), the floor (the chain of dependent additions that
 // the order of summation sets: n for rectangle and trapezoid, n/2 for
@@ -17,13 +17,12 @@
 #include <string>
 #include <vector>
 
-#include "dialogue.h"
-#include "straightforward.h"
+#include "engine.h"
+#include "progress_line.h"
 
 namespace {
 
-constexpr int n = 100000000;
-const char* const rule_names[] = {"simpson", "rectangle", "trapezoid"};
+int n = 100000000;
 
 void fast(benchmark::State& state, Rule rule, const IntegrandEntry* e)
 {
@@ -46,10 +45,10 @@ void with_progress(benchmark::State& state, Rule rule, const IntegrandEntry* e)
     std::fclose(null);
 }
 
-void other_width(benchmark::State& state, Width width, Rule rule, const IntegrandEntry* e)
+void other_width(benchmark::State& state, engine::Width width, Rule rule, std::size_t k)
 {
     for (auto _ : state)
-        benchmark::DoNotOptimize(integrate_with(width, rule, *e, 0.0, 2.0, n));
+        benchmark::DoNotOptimize(engine::integrate_with(width, rule, k, 0.0, 2.0, n));
 }
 
 void plain(benchmark::State& state, Rule rule, const IntegrandEntry* e)
@@ -57,7 +56,7 @@ void plain(benchmark::State& state, Rule rule, const IntegrandEntry* e)
     for (auto _ : state) {
         Integrand f = e->f;
         benchmark::DoNotOptimize(f);
-        benchmark::DoNotOptimize(straightforward(rule, 0.0, 2.0, n, f)); // f is opaque: not inlined
+        benchmark::DoNotOptimize(rule_entry(rule).plain(0.0, 2.0, n, f)); // f is opaque: not inlined
     }
 }
 
@@ -104,24 +103,34 @@ int main(int argc, char** argv)
 {
     Medians medians;
     std::vector<char*> args;
-    for (int k = 0; k < argc; ++k)
-        std::strcmp(argv[k], "--raw") == 0 ? (void)(medians.raw = true) : args.push_back(argv[k]);
+    for (int k = 0; k < argc; ++k) {
+        if (std::strcmp(argv[k], "--raw") == 0)
+            medians.raw = true;
+        else if (std::strncmp(argv[k], "--n=", 4) == 0)
+            n = std::atoi(argv[k] + 4);
+        else
+            args.push_back(argv[k]);
+    }
+    // One run of a long rule is timed well; a short one is repeated.
     auto add = [](const std::string& name, auto fn, auto... a) {
-        benchmark::RegisterBenchmark(name.c_str(), fn, a...)
-            ->Iterations(1)
-            ->Repetitions(5)
-            ->ReportAggregatesOnly(true)
-            ->Unit(benchmark::kMillisecond);
+        auto* b = benchmark::RegisterBenchmark(name.c_str(), fn, a...);
+        b->Repetitions(5)->ReportAggregatesOnly(true)->Unit(benchmark::kMillisecond);
+        if (n >= 10000000)
+            b->Iterations(1);
     };
     add("floor/n", chain, n);
     add("floor/n_half", chain, n / 2);
-    for (Rule rule : {Rule::simpson, Rule::rectangle, Rule::trapezoid})
-        for (const IntegrandEntry& e : integrand_catalogue) {
-            const std::string name = std::string(rule_names[(int)rule]) + "/f" + e.label;
-            add(name, fast, rule, &e);
-            add("baseline/" + name, plain, rule, &e);
-            add("progress/" + name, with_progress, rule, &e);
-            add("other/" + name, other_width, chosen_width(rule, e) == Width::widest ? Width::up_to_avx2 : Width::widest, rule, &e);
+    for (const RuleEntry& r : rule_table)
+        for (std::size_t k = 0; k < integrand_count; ++k) {
+            const IntegrandEntry& e = integrand_catalogue[k];
+            const std::string name = std::string(r.name) + "/f" + e.label;
+            add(name, fast, r.rule, &e);
+            add("baseline/" + name, plain, r.rule, &e);
+            add("progress/" + name, with_progress, r.rule, &e);
+            engine::Width other = engine::Width::widest;
+            if (engine::chosen_width(r.rule, e) == engine::Width::widest)
+                other = engine::Width::up_to_avx2;
+            add("other/" + name, other_width, other, r.rule, k);
         }
     // Repetitions of different benchmarks interleaved at random, so that a
     // drift of the clock rate falls on all of them alike.
@@ -131,27 +140,35 @@ int main(int argc, char** argv)
     benchmark::Initialize(&count, args.data());
     benchmark::RunSpecifiedBenchmarks(&medians);
 
-    std::printf("\nCPU: %s\nvariant: %s\n\n", cpu_model().c_str(), integrate_variant());
+    std::printf("\nCPU: %s\nvariant: %s\nn: %d\n\n", cpu_model().c_str(), engine::variant(), n);
     std::printf("%-10s %-4s %8s %9s %9s %7s %9s %9s\n", "rule", "f", "ns/sub", "baseline", "speed-up", "/floor",
                 "progress", "other w.");
-    double log_sum = 0, progress_log_sum = 0;
-    int polynomials = 0, measured = 0;
-    for (Rule rule : {Rule::simpson, Rule::rectangle, Rule::trapezoid}) {
-        const double floor_ns = medians.ns[rule == Rule::simpson ? "floor/n_half" : "floor/n"];
+    double log_sum = 0;
+    double progress_log_sum = 0;
+    int polynomials = 0;
+    int measured = 0;
+    for (const RuleEntry& r : rule_table) {
+        const double floor_ns = medians.ns[r.rule == Rule::simpson ? "floor/n_half" : "floor/n"];
         for (const IntegrandEntry& e : integrand_catalogue) {
-            const std::string name = std::string(rule_names[(int)rule]) + "/f" + e.label;
-            const double t = medians.ns[name], base = medians.ns["baseline/" + name];
-            const double shown = medians.ns["progress/" + name], wide = medians.ns["other/" + name];
+            const std::string name = std::string(r.name) + "/f" + e.label;
+            const double t = medians.ns[name];
+            const double base = medians.ns["baseline/" + name];
+            const double shown = medians.ns["progress/" + name];
+            const double wide = medians.ns["other/" + name];
             if (t <= 0 || base <= 0)
                 continue; // not run: filtered out
-            std::printf("%-10s f%-3c %8.3f %9.3f %9.2f %7.2f %9.3f %9.3f\n", rule_names[(int)rule], e.label, t, base,
-                        base / t, t / floor_ns, shown / t, wide);
-            if (e.label != 'A')
-                log_sum += std::log(base / t), ++polynomials;
-            if (shown > 0)
-                progress_log_sum += std::log(shown / t), ++measured;
+            std::printf("%-10s f%-3c %8.3f %9.3f %9.2f %7.2f %9.3f %9.3f\n", r.name, e.label, t, base, base / t,
+                        t / floor_ns, shown / t, wide);
+            if (e.label != 'A') {
+                log_sum += std::log(base / t);
+                ++polynomials;
+            }
+            if (shown > 0) {
+                progress_log_sum += std::log(shown / t);
+                ++measured;
+            }
         }
-        std::printf("%-10s %-4s %8.3f\n", rule_names[(int)rule], "floor", floor_ns);
+        std::printf("%-10s %-4s %8.3f\n", r.name, "floor", floor_ns);
     }
     if (polynomials > 0)
         std::printf("\ngeometric-mean speed-up over the polynomials: %.2f\n", std::exp(log_sum / polynomials));

@@ -34,7 +34,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const int fd = mkstemp(log_path);
         if (fd >= 0)
             close(fd);
-        ResultsLog log = open_results_log(log_path, stderr);
+        LogProblem problem;
+        ResultsLog log = open_results_log(log_path, problem);
         unlink(log_path); // the open descriptor keeps it; nothing is left behind
         return log;
     }();
@@ -47,7 +48,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         std::abort();
     std::fclose(in);
     std::rewind(out);
-    if (ftruncate(fileno(out), 0) != 0 || (res.fd >= 0 && ftruncate(res.fd, 0) != 0))
+    if (ftruncate(fileno(out), 0) != 0 || (res.file.fd >= 0 && ftruncate(res.file.fd, 0) != 0))
         std::abort();
     return 0;
 }

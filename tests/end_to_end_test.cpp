@@ -11,10 +11,7 @@
 #define popen _popen
 #define pclose _pclose
 #else
-#include <fcntl.h>
-#include <poll.h>
 #include <sys/wait.h>
-#include <unistd.h>
 #endif
 
 namespace {
@@ -34,111 +31,35 @@ int run_in(const fs::path& dir, std::string command)
 #else
     setenv("INTEGRATE_TEST_COMMAND", command.c_str(), 1); // a hang fails the case after two minutes
     const int w = std::system(("cd '" + dir.string() + "' && timeout -k 5 120 sh -c \"$INTEGRATE_TEST_COMMAND\"").c_str());
-    return WIFEXITED(w) ? WEXITSTATUS(w) : 128 + WTERMSIG(w);
+    if (WIFEXITED(w))
+        return WEXITSTATUS(w);
+    return 128 + WTERMSIG(w);
 #endif
 }
 
-TEST(Program, KeystrokesGiveExactlyTheseTextsAndRecords)
+// The cases of dialogue.txt run everywhere; those of conditions.txt are
+// made by the POSIX shell.
+class Program : public testing::TestWithParam<Case> {};
+TEST_P(Program, GivesExactlyTheseTextsAndRecords)
 {
-    check_dialogue_cases("dialogue.txt", [](const fs::path& dir, const Case& c) {
-        return run_in(dir, c[7].empty() ? "PROG < in.txt > out.txt 2> err.txt" : c[7]);
-    });
-}
-
-TEST(Program, UnderHostileConditions)
-{
+    const Case& c = GetParam();
+    const std::string command = c.count("run") > 0 ? c.at("run") : "PROG < in.txt > out.txt 2> err.txt";
 #ifdef _WIN32
-    GTEST_SKIP() << "the conditions are made by the POSIX shell";
-#else
-    check_dialogue_cases("conditions.txt", [](const fs::path& dir, const Case& c) {
-        if (!INTEGRATE_MEMORY_LIMITS && c[7].find("ulimit -v") != std::string::npos)
-            return run_in(dir, "echo the memory limit would stop the sanitizer or the emulator > err.txt; exit 77");
-        return run_in(dir, c[7]);
-    });
+    if (c.at("file") == "conditions.txt")
+        GTEST_SKIP() << "the conditions are made by the POSIX shell";
 #endif
+    if (!INTEGRATE_MEMORY_LIMITS && command.find("ulimit -v") != std::string::npos)
+        GTEST_SKIP() << "a memory limit would stop the sanitizer or the emulator";
+    check_dialogue_case(c, [&](const fs::path& dir) { return run_in(dir, command); });
 }
-
-#ifndef _WIN32
-// The program with its standard input and output on pipes of the test's, as
-// a person at a terminal drives it; standard error goes to err.txt.
-struct Child { pid_t pid; int keys, screen; };
-
-Child start(const fs::path& dir, int input_flags = 0, const std::string& redirections = "")
-{
-    int in[2], out[2];
-    if (pipe(in) != 0 || pipe(out) != 0)
-        ADD_FAILURE() << "no pipes";
-    fcntl(in[0], F_SETFL, fcntl(in[0], F_GETFL) | input_flags);
-    const std::string command = "cd '" + dir.string() + "' && exec " + program + " 2> err.txt " + redirections;
-    const pid_t pid = fork();
-    if (pid == 0) {
-        dup2(in[0], 0), dup2(out[1], 1);
-        for (int fd : {in[0], in[1], out[0], out[1]})
-            close(fd);
-        execl("/bin/sh", "sh", "-c", command.c_str(), static_cast<char*>(nullptr));
-        _exit(127);
-    }
-    close(in[0]), close(out[1]);
-    return Child{pid, in[1], out[0]};
-}
-
-// The next `size` bytes the program shows, or what came before it ended or
-// a minute passed: a prompt left unflushed never comes.
-std::string shown(const Child& c, std::size_t size)
-{
-    std::string got;
-    char buf[4096];
-    pollfd p{c.screen, POLLIN, 0};
-    for (ssize_t r = 1; got.size() < size && r > 0 && poll(&p, 1, 60000) == 1;)
-        if ((r = read(c.screen, buf, std::min(sizeof buf, size - got.size()))) > 0)
-            got.append(buf, static_cast<std::size_t>(r));
-    return got;
-}
-
-void type(const Child& c, const std::string& keys)
-{
-    EXPECT_EQ(write(c.keys, keys.data(), keys.size()), static_cast<ssize_t>(keys.size()));
-}
-
-// Ends its input, takes what it still shows, and returns its status.
-int finish(const Child& c, const std::string& rest = "")
-{
-    close(c.keys);
-    EXPECT_EQ(shown(c, rest.size() + 1), rest) << "and nothing more";
-    close(c.screen);
-    int w = 0;
-    waitpid(c.pid, &w, 0);
-    return WIFEXITED(w) ? WEXITSTATUS(w) : 128 + WTERMSIG(w);
-}
-#endif
-
-// Each step's keys are typed only once the program shows all that answers
-// the step before: a prompt it does not flush before a read hangs the step.
-// Standard input also left non-blocking, as some launchers leave it.
-TEST(Program, ShowsEachPromptBeforeItReadsOverAPipe)
-{
-#ifdef _WIN32
-    GTEST_SKIP() << "drives the program over pipes with fork and poll, which are POSIX";
-#else
-    for (int flags : {0, O_NONBLOCK}) {
-        const Child c = start(fresh_folder(), flags);
-        for (const Case& step : load_cases("conversation.txt")) {
-            if (flags != 0) // the program waits in its read first: the input says "not yet"
-                std::this_thread::sleep_for(std::chrono::milliseconds(100));
-            type(c, step[0]);
-            const std::string expected = expand_output(step[1]);
-            ASSERT_EQ(shown(c, expected.size()), expected) << "after typing \"" << step[0] << "\", flags " << flags;
-        }
-        EXPECT_EQ(finish(c), 0);
-    }
-#endif
-}
+CASES_OF(Keys, Program, "dialogue.txt");
+CASES_OF(Conditions, Program, "conditions.txt");
 
 // A run that lasts: its duration is no longer zero, and no longer than the
 // run. With standard error on a terminal (script(1) makes one) a progress
 // line shows, counts up and is erased before the result line, and standard
 // output is byte for byte what the same keys give without a terminal.
-TEST(Program, ALongRunShowsHowFarItIsOnATerminal)
+TEST(LongRun, ShowsHowFarItIsOnATerminal)
 {
     const auto dir = fresh_folder();
     // sqrt(sin x) costs some 10 ns a point natively: seconds of work, under emulation too
@@ -162,10 +83,14 @@ TEST(Program, ALongRunShowsHowFarItIsOnATerminal)
     std::smatch m; // lines, then spaces over the last one
     ASSERT_TRUE(std::regex_match(screen, m, std::regex("(\r Pocitam\\.\\.\\. \\d+ %)*\r( *)\r|"))) << screen;
     EXPECT_EQ(m[2].length() + 1, m[1].length());
-    int last = 0, lines = 0;
+    int last = 0;
+    int lines = 0;
     const std::regex percent("(\\d+) %");
-    for (std::sregex_iterator i(screen.begin(), screen.end(), percent), end; i != end; last = std::stoi((*i)[1]), ++i)
-        EXPECT_LE(last, std::stoi((*i)[1])) << "counts up", ++lines;
+    for (std::sregex_iterator i(screen.begin(), screen.end(), percent), end; i != end; ++i) {
+        EXPECT_LE(last, std::stoi((*i)[1])) << "counts up";
+        last = std::stoi((*i)[1]);
+        ++lines;
+    }
     EXPECT_TRUE(durations.back() < 1.5 || last > 0) << "a run of " << durations.back() << " s showed nothing";
     EXPECT_LE(lines, 4 * durations.back() + 1) << "rewritten at most four times a second";
 #endif
@@ -173,7 +98,7 @@ TEST(Program, ALongRunShowsHowFarItIsOnATerminal)
 
 // While a copy runs, a second one in the same folder cannot open the file,
 // says so and goes on without records.
-TEST(Program, ASecondCopyCannotOpenTheFile)
+TEST(SecondCopy, CannotOpenTheFileOnWindows)
 {
 #ifndef _WIN32
     GTEST_SKIP() << "the file is held against other writers on Windows only";

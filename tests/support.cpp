@@ -1,8 +1,8 @@
 #include "support.h"
 
+#include <algorithm>
 #include <chrono>
 #include <fstream>
-#include <map>
 #include <random>
 #include <regex>
 #include <sstream>
@@ -20,45 +20,84 @@ std::string local_stamp(std::time_t s)
     return buf;
 }
 
-// "N*text" is text N times, and "*text" any number of times, as `got` has it.
-std::string expected_records(const std::string& field, const std::string& got)
+// The escapes, then each {N*text}.
+std::string unescaped(const std::string& line)
 {
-    const std::size_t star = field.find('*');
-    if (star == std::string::npos || field.find_first_not_of("0123456789") != star)
-        return field;
-    const std::string one = field.substr(star + 1);
-    std::string all;
-    for (std::size_t k = star > 0 ? std::stoul(field) : got.size() / one.size(); k > 0; --k)
-        all += one;
-    return all;
+    static const std::string codes = "n\nt\tr\rv\vf\f";
+    std::string out;
+    for (std::size_t at = 0; at < line.size(); ++at) {
+        const std::size_t code = line[at] == '\\' && at + 1 < line.size() ? codes.find(line[at + 1]) : std::string::npos;
+        const std::size_t star = line.find_first_not_of("0123456789", at + 1);
+        const std::size_t close = line.find('}', at);
+        if (line.compare(at, 4, "\\xff") == 0) {
+            out += '\xff';
+            at += 3;
+        } else if (code != std::string::npos && code % 2 == 0) {
+            out += codes[code + 1];
+            ++at;
+        } else if (line[at] == '{' && close != std::string::npos && star > at + 1 && star < close && line[star] == '*') {
+            for (int k = std::atoi(line.c_str() + at + 1); k > 0; --k)
+                out += unescaped(line.substr(star + 1, close - star - 1));
+            at = close;
+        } else {
+            out += line[at];
+        }
+    }
+    return out;
+}
+
+std::vector<std::string> lines_of(const std::string& file)
+{
+    std::ifstream in(std::string(CASES_DIR) + "/" + file, std::ios::binary);
+    std::vector<std::string> lines;
+    for (std::string line; std::getline(in, line);)
+        if (!line.empty() && line[0] != '#')
+            lines.push_back(line);
+    EXPECT_FALSE(lines.empty()) << "no rows in " << file;
+    return lines;
 }
 
 } // namespace
 
-std::vector<Case> load_cases(const std::string& name)
+std::vector<Row> load_rows(const std::string& file)
 {
-    std::ifstream in(std::string(CASES_DIR) + "/" + name, std::ios::binary);
-    std::vector<Case> cases;
-    for (std::string line; std::getline(in, line);) {
-        if (line.empty() || line[0] == '#')
-            continue;
-        for (const auto& [code, text] : {std::pair{R"(\\n)", "\n"}, {R"(\\t)", "\t"}, {R"(\\r)", "\r"},
-                                         {R"(\\v)", "\v"}, {R"(\\f)", "\f"}, {R"(\\xff)", "\xff"}})
-            line = std::regex_replace(line, std::regex(code), text);
-        cases.emplace_back(1);
-        for (char c : line) // the eighth field takes the rest of the line, bars and all
-            c == '|' && cases.back().size() < 8 ? (void)cases.back().emplace_back() : (void)(cases.back().back() += c);
-        cases.back().resize(std::max<std::size_t>(cases.back().size(), 8));
+    std::vector<Row> rows;
+    for (const std::string& line : lines_of(file)) {
+        std::istringstream fields(unescaped(line) + "|");
+        rows.emplace_back();
+        for (std::string field; std::getline(fields, field, '|');)
+            rows.back().push_back(field);
     }
-    EXPECT_FALSE(cases.empty()) << name;
+    return rows;
+}
+
+std::vector<Case> load_cases(const std::string& file)
+{
+    std::vector<Case> cases;
+    std::string field;
+    for (const std::string& line : lines_of(file)) {
+        if (line[0] == '[') {
+            cases.push_back(Case{{"name", line.substr(1, line.rfind(']') - 1)}, {"file", file}});
+        } else if (line.rfind("  ", 0) == 0) {
+            cases.back()[field] += "\n" + unescaped(line.substr(2));
+        } else {
+            field = line.substr(0, line.find(':'));
+            cases.back()[field] = unescaped(line.substr(std::min(line.size(), field.size() + 2)));
+        }
+    }
     return cases;
+}
+
+std::string test_name(std::string text)
+{
+    std::replace_if(text.begin(), text.end(), [](unsigned char c) { return !std::isalnum(c); }, '_');
+    return text;
 }
 
 std::string read_file(const fs::path& p)
 {
-    std::ostringstream s;
-    s << std::ifstream(p, std::ios::binary).rdbuf();
-    return s.str();
+    std::ifstream in(p, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
 std::string read_text(const fs::path& p) { return std::regex_replace(read_file(p), std::regex("\r\n"), "\n"); }
@@ -68,7 +107,7 @@ void write_file(const fs::path& p, const std::string& text) { std::ofstream(p, s
 std::string expand_output(const std::string& tokens)
 {
     static std::map<std::string, std::string> texts;
-    for (const auto& t : texts.empty() ? load_cases("texts.txt") : std::vector<Case>())
+    for (const Row& t : texts.empty() ? load_rows("texts.txt") : std::vector<Row>())
         texts[t[0]] = t[1];
     std::string out;
     std::istringstream words(tokens);
@@ -77,14 +116,36 @@ std::string expand_output(const std::string& tokens)
     return out;
 }
 
+std::string expand_records(const std::string& records, const std::string& got)
+{
+    static const std::map<std::string, std::string> names = {{"s", "Simpsonova"}, {"o", "Obdlznikova"}, {"l", "Lichobeznikova"}};
+    std::string all;
+    std::istringstream list(records);
+    for (std::string one; std::getline(list, one, ';');) {
+        const std::size_t star = one.find('*');
+        std::istringstream words(one.substr(star + 1)); // npos + 1: all of it
+        std::string f, a, b, n, rule, result;
+        words >> f >> a >> b >> n >> rule >> result;
+        const std::string text = "\n#\n Funkcia: " + f + ", a = " + a + ", b= " + b + ", n= " + n +
+                                 " \n Pouzita metoda: " + names.at(rule) + ", Vysledok aproximacie= " + result + "\n";
+        std::size_t times = 1;
+        if (star != std::string::npos)
+            times = star > 0 ? std::stoul(one) : std::max<std::size_t>(got.size() / text.size(), 1);
+        for (; times > 0; --times)
+            all += text;
+    }
+    return all;
+}
+
 fs::path fresh_folder()
 {
-    static std::random_device random;
+    static std::mt19937_64 random(std::random_device{}());
     static std::vector<fs::path> made; // removed if every test passed, else kept to look into
     if (made.empty())
         std::atexit([] {
             for (const fs::path& p : made)
-                testing::UnitTest::GetInstance()->Passed() ? (void)fs::remove_all(p) : (void)0;
+                if (testing::UnitTest::GetInstance()->Passed())
+                    fs::remove_all(p);
         });
     fs::path p;
     do
@@ -121,27 +182,26 @@ std::string checked_records(const std::string& appended, const Span& span, std::
     return std::regex_replace(appended, stamp, "\n#\n");
 }
 
-void check_dialogue_cases(const std::string& table, const std::function<int(const fs::path&, const Case&)>& run)
+void check_dialogue_case(Case c, const std::function<int(const fs::path&)>& run)
 {
-    for (const Case& c : load_cases(table)) {
-        SCOPED_TRACE(c[0]);
-        const auto dir = fresh_folder(), log = dir / "vysledky.txt";
-        if (!c[4].empty())
-            std::ofstream(log) << c[4]; // earlier records, in text mode
-        write_file(dir / "in.txt", c[1]);
-        int status = -1;
-        const Span span = measure([&] { status = run(dir, c); });
-        if (status == 77 && std::printf("skipped, %s: %s", c[0].c_str(), read_file(dir / "err.txt").c_str()) > 0)
-            continue;
-        EXPECT_EQ(status, c[6].empty() ? 0 : std::stoi(c[6]));
-        EXPECT_EQ(read_text(dir / "out.txt"), expand_output(c[2]));
-        EXPECT_TRUE(std::regex_match(read_text(dir / "err.txt"), std::regex(c[5]))) << read_file(dir / "err.txt");
-        const std::string file = fs::is_regular_file(log) ? read_text(log) : "";
-        const std::size_t before = file.compare(0, c[4].size(), c[4]) == 0 ? c[4].size() : 0;
-        const std::string got = file.substr(0, before) + checked_records(file.substr(before), span);
-        EXPECT_EQ(got, expected_records(c[3], got));
+    const auto dir = fresh_folder();
+    const auto log = dir / "vysledky.txt";
+    if (!c["before"].empty())
+        std::ofstream(log) << c["before"]; // earlier records, in text mode
+    write_file(dir / "in.txt", c["keys"]);
+    int status = -1;
+    const Span span = measure([&] { status = run(dir); });
+    if (status == 77)
+        GTEST_SKIP() << read_file(dir / "err.txt");
+    EXPECT_EQ(status, std::atoi(c["status"].c_str()));
+    EXPECT_EQ(read_text(dir / "out.txt"), expand_output(c["shown"]));
+    EXPECT_TRUE(std::regex_match(read_text(dir / "err.txt"), std::regex(c["stderr"]))) << read_file(dir / "err.txt");
+    const std::string file = fs::is_regular_file(log) ? read_text(log) : "";
+    const std::size_t kept = file.compare(0, c["before"].size(), c["before"]) == 0 ? c["before"].size() : 0;
+    EXPECT_EQ(file.substr(0, kept), c["before"]) << "the earlier records kept";
+    const std::string appended = checked_records(file.substr(kept), span);
+    EXPECT_EQ(appended, expand_records(c["records"], appended));
 #ifdef _WIN32
-        EXPECT_EQ(std::regex_replace(read_file(log), std::regex("\r\n"), "").find('\n'), std::string::npos) << "CR LF";
+    EXPECT_EQ(std::regex_replace(read_file(log), std::regex("\r\n"), "").find('\n'), std::string::npos) << "CR LF";
 #endif
-    }
 }

@@ -1,6 +1,11 @@
+#include "dialogue.h"
+
 #include <ctime>
 
-#include "dialogue.h"
+#include "console.h"
+#include "console_input.h"
+#include "progress_line.h"
+#include "quadrature.h"
 
 namespace {
 
@@ -25,66 +30,61 @@ const char values_prompt[] =
     "\tb Pravy krajny bod integrovaneho intervalu\n"
     "\tn Pocet subintervalov\n";
 
-const char rule_menu[] =
-    "\n Vyberte integracnu metodu : \n"
-    "\t s - Simpsonova metoda \n"
-    "\t o - Obdlznikova metoda \n"
-    "\t l - Lychobeznikova metoda \n"
-    "\t q - Spet na vyber funkcie \n";
-
-const char* result_line(Rule rule)
+void show_rule_menu(std::FILE* out)
 {
-    switch (rule) {
-    case Rule::simpson:
-        return "\n Vysledok aproximacie Simpsonovou metodou: %.15lf\n";
-    case Rule::rectangle:
-        return "\n Vysledok aproximacie obdlznikovou metodou: %.15lf\n";
-    case Rule::trapezoid:
-        break;
-    }
-    return "\n Vysledok aproximacie lichobeznikovou metodou: %.15lf\n";
+    std::fputs("\n Vyberte integracnu metodu : \n", out);
+    for (const RuleEntry& r : rule_table)
+        std::fputs(r.menu_line, out);
+    std::fputs("\t q - Spet na vyber funkcie \n", out);
 }
 
 // Times the rule alone; the result line and the record come after, the
 // progress line, if any, erased first.
-void run(Rule rule, const IntegrandEntry& fn, double x0, double xn, int n, std::FILE* out, ResultsLog& res,
-         ProgressLine& progress)
+void run(const RuleEntry& rule, const IntegrandEntry& fn, double x0, double xn, int n, ConsoleInput& input,
+         ResultsLog& res, ProgressLine& progress)
 {
     const long long t0 = clock_ms();
-    const double result = integrate(rule, fn, x0, xn, n, progress_on(progress));
+    const double result = integrate(rule.rule, fn, x0, xn, n, progress_on(progress));
     const long long t1 = clock_ms();
     const double duration = (double)(t1 - t0) / 1000.0;
     const std::time_t cas = std::time(nullptr);
     erase_progress(progress);
-    std::fprintf(out, result_line(rule), result);
-    append_record(res, RunRecord{cas, duration, fn.label, x0, xn, n, rule, result});
-}
-
-bool rule_key(char c, Rule& rule)
-{
-    switch (c) {
-    case 's':
-        rule = Rule::simpson;
-        return true;
-    case 'o':
-        rule = Rule::rectangle;
-        return true;
-    case 'l':
-        rule = Rule::trapezoid;
-        return true;
-    default:
-        return false;
-    }
+    std::fprintf(input.out, rule.result_line, result);
+    tell_log_problem(input.err, append_record(res, RunRecord{cas, duration, fn.label, x0, xn, n, rule.rule, result}));
 }
 
 // Whatever ends the dialogue, the output is flushed and its fate told.
 int end(ConsoleInput& input)
 {
     flush_output(input);
-    return input.output_failed ? 1 : 0;
+    if (input.output_failed)
+        return 1;
+    return 0;
 }
 
 } // namespace
+
+void tell_log_problem(std::FILE* err, const LogProblem& problem)
+{
+    const char* why = nullptr;
+    switch (problem.kind) {
+    case LogProblem::none:
+        return;
+    case LogProblem::write_failed:
+        warn(err, "Upozornenie: zapis do suboru vysledky.txt zlyhal (%s).\n", system_reason(problem.error));
+        return;
+    case LogProblem::own_input:
+        why = "je to standardny vstup programu";
+        break;
+    case LogProblem::own_output:
+        why = "je to standardny vystup programu";
+        break;
+    case LogProblem::cannot_open:
+        why = system_reason(problem.error);
+        break;
+    }
+    warn(err, "Upozornenie: subor vysledky.txt sa nepodarilo otvorit (%s); vysledky sa nebudu zapisovat.\n", why);
+}
 
 int run_dialogue(std::FILE* in, std::FILE* out, std::FILE* err, ResultsLog& res)
 {
@@ -105,16 +105,17 @@ int run_dialogue(std::FILE* in, std::FILE* out, std::FILE* err, ResultsLog& res)
 
         std::fputs(values_prompt, out);
         read_numbers(input, x0, xn, n);
-        std::fputs(rule_menu, out);
+        show_rule_menu(out);
 
         // q at the integrand menu leaves choice at q: no rule runs.
         while (choice != 'q') {
-            if ((c = read_char(input)) == EOF)
+            c = read_char(input);
+            if (c == EOF)
                 return end(input);
             choice = static_cast<char>(c);
-            Rule rule;
-            if (rule_key(choice, rule))
-                run(rule, fn, x0, xn, n, out, res, progress);
+            const RuleEntry* rule = rule_with_key(choice);
+            if (rule != nullptr)
+                run(*rule, fn, x0, xn, n, input, res, progress);
         }
         if (read_char(input) == EOF) // normally the newline after q
             return end(input);

@@ -1,14 +1,8 @@
+#include "progress_line.h"
+
 #include <chrono>
 
-#include "dialogue.h"
-
-#ifdef _WIN32
-#include <io.h>
-#define isatty _isatty
-#define fileno _fileno
-#else
-#include <unistd.h>
-#endif
+#include "console.h"
 
 namespace {
 
@@ -16,7 +10,9 @@ void report(void* context, long long done, long long total)
 {
     ProgressLine& line = *static_cast<ProgressLine*>(context);
     const long long now = clock_ms();
-    if (now - line.start_ms < line.after_ms || (line.shown_ms >= 0 && now - line.shown_ms < 250))
+    if (now - line.start_ms < line.after_ms)
+        return;
+    if (line.shown_ms >= 0 && now - line.shown_ms < 250)
         return;
     line.shown_ms = now;
     line.width = std::fprintf(line.to, "\r Pocitam... %d %%", static_cast<int>(done * 100 / total)) - 1;
@@ -34,7 +30,8 @@ long long clock_ms()
 ProgressLine progress_line_on(std::FILE* err)
 {
     ProgressLine line;
-    line.to = err != nullptr && isatty(fileno(err)) ? err : nullptr;
+    if (err != nullptr && is_terminal(err))
+        line.to = err;
     return line;
 }
 
@@ -42,7 +39,9 @@ Progress progress_on(ProgressLine& line)
 {
     line.start_ms = clock_ms();
     line.shown_ms = -1;
-    return line.to != nullptr ? Progress{report, &line} : Progress{};
+    if (line.to == nullptr)
+        return Progress{};
+    return Progress{report, &line};
 }
 
 void erase_progress(ProgressLine& line)

@@ -1,0 +1,31 @@
+// The results file as the system holds it, behind one small interface with
+// one implementation per system (log_file_posix.cpp, log_file_win32.cpp),
+// chosen by the build. Failures come back as errno values, 0 for none.
+#pragma once
+
+#include <cstddef>
+#include <ctime>
+
+struct LogFile {
+    int fd = -1;            // -1: not open
+    void* held = nullptr;   // what holds the file open where the system needs more than fd
+};
+
+// Which of the program's own standard streams the file `path` names is:
+// 0 standard input (it would feed on its records), 1 standard output
+// (records among the dialogue), -1 neither or no such file.
+int own_standard_stream(const char* path);
+
+// Opens `path` for appending: created when missing, its content kept, every
+// write at its end. It never waits: a FIFO without a reader fails at once.
+int open_log_file(const char* path, LogFile& file);
+
+// Hands the record to the system in one write, so that copies appending at
+// once never tear each other's records. A record cut short is taken back
+// out of the file, or where that cannot be, at least ends its line.
+int append_to_log_file(const LogFile& file, const char* record, std::size_t len);
+
+void close_log_file(LogFile& file);
+
+// The breakdown of `cas` in the local time zone.
+std::tm local_time(std::time_t cas);

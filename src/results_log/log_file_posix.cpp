@@ -1,0 +1,142 @@
+#include "log_file.h"
+
+#include <cerrno>
+#include <csignal>
+#include <initializer_list>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+// SIGINT, SIGTERM and SIGHUP wait until the record is written (Linux cuts a
+// write short between pages when a fatal signal is pending) and act right
+// after it. SIGPIPE and SIGXFSZ raised by a failed write are taken back: a
+// reader gone or the size limit fails this write, it does not end the
+// program.
+struct HeldSignals {
+    sigset_t old;
+    HeldSignals()
+    {
+        sigset_t held;
+        sigemptyset(&held);
+        for (int sig : {SIGINT, SIGTERM, SIGHUP, SIGPIPE, SIGXFSZ})
+            sigaddset(&held, sig);
+        sigprocmask(SIG_BLOCK, &held, &old);
+    }
+    ~HeldSignals() { sigprocmask(SIG_SETMASK, &old, nullptr); }
+    HeldSignals(const HeldSignals&) = delete;
+    HeldSignals& operator=(const HeldSignals&) = delete;
+};
+
+// Only a failed write raises them, so only then are they looked for.
+void take_back_raised(const HeldSignals& held)
+{
+    sigset_t pending;
+    sigemptyset(&pending);
+    sigpending(&pending);
+    for (int sig : {SIGPIPE, SIGXFSZ}) {
+        if (sigismember(&pending, sig) != 1 || sigismember(&held.old, sig) == 1)
+            continue;
+        sigset_t one;
+        sigemptyset(&one);
+        sigaddset(&one, sig);
+        sigwait(&one, &sig);
+    }
+}
+
+// A fragment of `written` bytes ending at `end` can go back out of the file
+// only while it is the file's last bytes: once another copy has appended,
+// cutting would take that copy's record too.
+bool cut_back(int fd, off_t end, ssize_t written)
+{
+    struct stat st;
+    if (end < written || fstat(fd, &st) != 0 || st.st_size != end)
+        return false;
+    return ftruncate(fd, end - written) == 0;
+}
+
+int write_whole(int fd, const char* p, std::size_t len)
+{
+    ssize_t w;
+    while ((w = write(fd, p, len)) < 0 && errno == EINTR) {
+    }
+    if (w == static_cast<ssize_t>(len))
+        return 0;
+    if (w < 0)
+        return errno;
+    if (w == 0)
+        return EIO;
+    // Cut short (a full disk, the size limit): the rest, tried once, tells
+    // why or goes in after all.
+    const off_t end = lseek(fd, 0, SEEK_CUR);
+    const ssize_t more = write(fd, p + w, len - static_cast<std::size_t>(w));
+    if (more == static_cast<ssize_t>(len) - w)
+        return 0;
+    int why = EIO;
+    if (more < 0)
+        why = errno;
+    // Otherwise the fragment at least ends its line, so that the records
+    // after it stay whole.
+    if (more > 0 || !cut_back(fd, end, w))
+        (void)!write(fd, "\n", 1);
+    return why;
+}
+
+// Whether the file `st` describes is descriptor fd's regular file or FIFO.
+bool same_file(const struct stat& st, int fd)
+{
+    struct stat other;
+    if (fstat(fd, &other) != 0)
+        return false;
+    return st.st_dev == other.st_dev && st.st_ino == other.st_ino && (S_ISREG(st.st_mode) || S_ISFIFO(st.st_mode));
+}
+
+} // namespace
+
+int own_standard_stream(const char* path)
+{
+    struct stat st;
+    if (stat(path, &st) != 0)
+        return -1;
+    if (same_file(st, 0))
+        return 0;
+    if (same_file(st, 1))
+        return 1;
+    return -1;
+}
+
+int open_log_file(const char* path, LogFile& file)
+{
+    // Non-blocking only while opening: a FIFO without a reader fails at once.
+    file.fd = open(path, O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOCTTY | O_NONBLOCK, 0666);
+    if (file.fd < 0)
+        return errno;
+    fcntl(file.fd, F_SETFL, fcntl(file.fd, F_GETFL) & ~O_NONBLOCK);
+    return 0;
+}
+
+int append_to_log_file(const LogFile& file, const char* record, std::size_t len)
+{
+    const HeldSignals held;
+    const int why = write_whole(file.fd, record, len);
+    if (why != 0)
+        take_back_raised(held);
+    return why;
+}
+
+void close_log_file(LogFile& file)
+{
+    if (file.fd >= 0)
+        close(file.fd);
+    file.fd = -1;
+}
+
+std::tm local_time(std::time_t cas)
+{
+    std::tm t{};
+    if (localtime_r(&cas, &t) == nullptr)
+        t = std::tm{};
+    return t;
+}

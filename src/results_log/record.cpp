@@ -1,0 +1,36 @@
+#include "record.h"
+
+#include <cstdio>
+
+namespace {
+
+// The ctime layout, but with the day of the month zero-padded and English
+// names whatever the locale, so the file reads the same everywhere.
+void format_timestamp(char* buf, std::size_t size, const std::tm& t)
+{
+    static const char days[7][4] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
+    static const char months[12][4] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                       "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+    const unsigned wday = static_cast<unsigned>(t.tm_wday) % 7;
+    const unsigned mon = static_cast<unsigned>(t.tm_mon) % 12;
+    std::snprintf(buf, size, "%s %s %02d %02d:%02d:%02d %d\n", days[wday], months[mon], t.tm_mday, t.tm_hour,
+                  t.tm_min, t.tm_sec, t.tm_year + 1900);
+}
+
+} // namespace
+
+std::size_t format_record(char (&buf)[record_capacity], const RunRecord& r, const std::tm& local)
+{
+    char stamp[64];
+    format_timestamp(stamp, sizeof stamp, local);
+    const int len = std::snprintf(buf, sizeof buf,
+                                  "\n %s Trvanie: %.4f sek.\n Funkcia: f%c, a = %.2f, b= %.2f, n= %d \n"
+                                  " Pouzita metoda: %s, Vysledok aproximacie= %.15f\n",
+                                  stamp, r.duration, r.label, r.x0, r.xn, r.n, rule_entry(r.rule).record_name,
+                                  r.result);
+    if (len < 0)
+        return 0;
+    if (static_cast<std::size_t>(len) >= sizeof buf)
+        return sizeof buf - 1;
+    return static_cast<std::size_t>(len);
+}
