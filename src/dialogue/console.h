@@ -5,10 +5,9 @@
 
 #include <cstdio>
 
-// A standard descriptor closed by the parent would be the next file opened,
-// and the results file would take in the menus or the warnings: each closed
-// one is opened on the null device instead, as if discarded.
-void keep_standard_descriptors();
+bool descriptor_open(int fd);
+// Opens the null device as descriptor fd (0 for reading, else for writing).
+void open_null_device_as(int fd);
 
 bool is_terminal(std::FILE* stream);
 

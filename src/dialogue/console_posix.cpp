@@ -7,20 +7,13 @@
 #include <poll.h>
 #include <unistd.h>
 
-void keep_standard_descriptors()
+bool descriptor_open(int fd) { return fcntl(fd, F_GETFD) != -1; }
+
+void open_null_device_as(int fd)
 {
-    for (int fd = 0; fd <= 2; ++fd) {
-        if (fcntl(fd, F_GETFD) != -1)
-            continue;
-        int flags = O_WRONLY;
-        if (fd == 0)
-            flags = O_RDONLY;
-        const int null = open("/dev/null", flags);
-        if (null < 0 || null == fd)
-            continue;
-        dup2(null, fd);
+    const int null = open("/dev/null", fd == 0 ? O_RDONLY : O_WRONLY);
+    if (null >= 0 && null != fd && dup2(null, fd) == fd)
         close(null);
-    }
 }
 
 bool is_terminal(std::FILE* stream) { return isatty(fileno(stream)) == 1; }

@@ -5,20 +5,13 @@
 #include <fcntl.h>
 #include <io.h>
 
-void keep_standard_descriptors()
+bool descriptor_open(int fd) { return _get_osfhandle(fd) != -1; }
+
+void open_null_device_as(int fd)
 {
-    for (int fd = 0; fd <= 2; ++fd) {
-        if (_get_osfhandle(fd) != -1)
-            continue;
-        int flags = _O_WRONLY;
-        if (fd == 0)
-            flags = _O_RDONLY;
-        const int null = _open("NUL", flags);
-        if (null < 0 || null == fd)
-            continue;
-        _dup2(null, fd);
+    const int null = _open("NUL", fd == 0 ? _O_RDONLY : _O_WRONLY);
+    if (null >= 0 && null != fd && _dup2(null, fd) == 0)
         _close(null);
-    }
 }
 
 bool is_terminal(std::FILE* stream) { return _isatty(_fileno(stream)) != 0; }

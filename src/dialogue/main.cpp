@@ -3,9 +3,14 @@
 #include "console.h"
 #include "dialogue.h"
 
+// A standard descriptor closed by the parent would be the next file opened,
+// and the results file would take in the menus or the warnings: each closed
+// one is opened on the null device instead, as if discarded.
 int main()
 {
-    keep_standard_descriptors();
+    for (int fd = 0; fd <= 2; ++fd)
+        if (!descriptor_open(fd))
+            open_null_device_as(fd);
     LogProblem problem;
     ResultsLog res = open_results_log(results_file_name, problem);
     tell_log_problem(stderr, problem);

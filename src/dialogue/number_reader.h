@@ -12,7 +12,7 @@
 //
 // This differs from glibc's scanf("%lf %lf %d"), which reads one character
 // ahead and cannot give back more than that one:
-// - "1e+x": scanf takes "1e+" and fails; here 1 is read and "e+x" is left.
+// - "1e+x": scanf reads 1 and swallows "e+"; here 1 is read and "e+x" left.
 // - "infinit" and "0x": scanf fails; here inf and 0 are read, "init" and "x"
 //   left.
 // - an n outside the range of int: scanf wraps it; here it is clamped to
