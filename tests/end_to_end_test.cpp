@@ -68,6 +68,11 @@ TEST(LongRun, ShowsHowFarItIsOnATerminal)
         EXPECT_EQ(run_in(dir, "PROG < in.txt > out.txt 2> err.txt"), 0);
 #ifndef _WIN32
         EXPECT_EQ(run_in(dir, "script -qfec 'PROG < in.txt > shown.txt' /dev/null < /dev/null > screen.txt"), 0);
+        // Too narrow for the line, and a job in the background, which a
+        // terminal with tostop would stop for writing: nothing shown.
+        EXPECT_EQ(run_in(dir, "script -qfec 'stty cols 12; PROG < in.txt > narrow.txt' /dev/null < /dev/null > narrow_screen.txt"), 0);
+        write_file(dir / "behind.sh", "stty tostop\n" + program + " < in.txt > behind.txt &\nwait $!\n");
+        EXPECT_EQ(run_in(dir, "script -qfec 'sh -m behind.sh' /dev/null < /dev/null > behind_screen.txt"), 0);
 #endif
     });
     std::vector<double> durations;
@@ -77,7 +82,10 @@ TEST(LongRun, ShowsHowFarItIsOnATerminal)
 #ifdef _WIN32
     GTEST_SKIP() << "no script(1) to make a terminal; the progress on a Windows console is checked by hand";
 #else
-    EXPECT_EQ(read_file(dir / "shown.txt"), read_file(dir / "out.txt"));
+    for (const char* shown : {"shown.txt", "narrow.txt", "behind.txt"})
+        EXPECT_EQ(read_file(dir / shown), read_file(dir / "out.txt")) << shown;
+    for (const char* screen : {"narrow_screen.txt", "behind_screen.txt"})
+        EXPECT_EQ(read_file(dir / screen).find("Pocitam"), std::string::npos) << screen;
     EXPECT_EQ(read_file(dir / "err.txt"), "") << "no progress line where standard error is no terminal";
     const std::string screen = read_file(dir / "screen.txt");
     std::smatch m; // lines, then spaces over the last one

@@ -13,10 +13,22 @@ int next(ConsoleInput& input)
         --input.backed;
         return static_cast<unsigned char>(input.back[input.backed]);
     }
-    int c = EOF;
-    while (!input.ended && (c = std::fgetc(input.in)) == EOF)
-        input.ended = !std::ferror(input.in) || !wait_for_input(input.in);
-    return c;
+    while (!input.ended) {
+        errno = 0;
+        const int c = std::fgetc(input.in);
+        const int error = errno;
+        if (c != EOF)
+            return c;
+        if (std::ferror(input.in) && wait_for_input(input.in, error))
+            continue;
+        input.ended = true;
+        if (std::ferror(input.in)) {
+            input.input_failed = true;
+            warn(input.err, "Upozornenie: citanie zo standardneho vstupu zlyhalo (%s).\n",
+                 system_reason(error != 0 ? error : EIO));
+        }
+    }
+    return EOF;
 }
 
 int next_of(void* context) { return next(*static_cast<ConsoleInput*>(context)); }

@@ -13,11 +13,13 @@ struct ConsoleInput {
     char back[80] = {};         // characters given back, the next one last
     int backed = 0;
     bool ended = false;
+    bool input_failed = false;  // a read error, not the end: told
     bool output_failed = false; // told once
 };
 
 // The next character as 0..255, or EOF at the end of input or on a read
-// error, and for ever after.
+// error, and for ever after. A read error (other than "not yet") is told on
+// `err`.
 int read_char(ConsoleInput& input);
 
 // a, b and n as "%lf %lf %d" reads them (see number_reader.h): a field that

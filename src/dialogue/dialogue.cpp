@@ -49,15 +49,20 @@ void run(const RuleEntry& rule, const IntegrandEntry& fn, double x0, double xn, 
     const double duration = (double)(t1 - t0) / 1000.0;
     const std::time_t cas = std::time(nullptr);
     erase_progress(progress);
+    // The record goes in before its result line shows: a program killed
+    // between the two keeps a record of a result it did not show, never
+    // shows one it keeps no record of; and a stalled terminal blocks the
+    // result line, not the record with its signals held.
+    const LogProblem problem = append_record(res, RunRecord{cas, duration, fn.label, x0, xn, n, rule.rule, result});
     std::fprintf(input.out, rule.result_line, result);
-    tell_log_problem(input.err, append_record(res, RunRecord{cas, duration, fn.label, x0, xn, n, rule.rule, result}));
+    tell_log_problem(input.err, problem);
 }
 
 // Whatever ends the dialogue, the output is flushed and its fate told.
 int end(ConsoleInput& input)
 {
     flush_output(input);
-    if (input.output_failed)
+    if (input.output_failed || input.input_failed)
         return 1;
     return 0;
 }
@@ -78,6 +83,9 @@ void tell_log_problem(std::FILE* err, const LogProblem& problem)
         break;
     case LogProblem::own_output:
         why = "je to standardny vystup programu";
+        break;
+    case LogProblem::own_error:
+        why = "je to standardny chybovy vystup programu";
         break;
     case LogProblem::cannot_open:
         why = system_reason(problem.error);

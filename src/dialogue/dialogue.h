@@ -10,8 +10,8 @@
 #include "results_log.h"
 
 // Runs the dialogue until w at the integrand menu or the end of `in`, and
-// returns the exit status: 0, or 1 when writing `out` failed (told once on
-// `err`).
+// returns the exit status: 0, or 1 when writing `out` or reading `in`
+// failed (told on `err`).
 int run_dialogue(std::FILE* in, std::FILE* out, std::FILE* err, ResultsLog& res);
 
 // Tells on `err` why records are not written, if they are not.

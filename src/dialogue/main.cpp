@@ -11,6 +11,7 @@ int main()
     for (int fd = 0; fd <= 2; ++fd)
         if (!descriptor_open(fd))
             open_null_device_as(fd);
+    fail_writes_past_size_limit();
     LogProblem problem;
     ResultsLog res = open_results_log(results_file_name, problem);
     tell_log_problem(stderr, problem);

@@ -48,8 +48,9 @@ int skip_space(CharSource& source)
 struct Scan {
     CharSource& source;
     int c;                        // the character under consideration
-    char tail[64] = {};           // taken since the number was last whole: given
-    std::size_t tail_len = 0;     // back if no more of the number follows
+    char tail[63] = {};           // taken since the number was last whole: given
+    std::size_t tail_len = 0;     // back if no more of the number follows,
+    bool tail_lost = false;       // unless it outgrew its room
     bool whole = false;           // a number ends before the tail
     bool negative = false;
     bool hex = false;
@@ -69,6 +70,8 @@ void take(Scan& s)
     if (s.tail_len < sizeof s.tail) {
         s.tail[s.tail_len] = static_cast<char>(s.c);
         ++s.tail_len;
+    } else {
+        s.tail_lost = true;
     }
     s.c = s.source.next(s.source.context);
 }
@@ -77,6 +80,7 @@ void complete(Scan& s)
 {
     s.whole = true;
     s.tail_len = 0;
+    s.tail_lost = false;
 }
 
 // All of `w` in any case, or as much of it as is there.
@@ -200,11 +204,15 @@ void scan_word(Scan& s)
         s.payload_len = 0;
 }
 
-// The character under consideration and the tail, so that they are read again in order.
+// The character under consideration and the tail, so that they are read
+// again in order. A tail that outgrew its room is consumed whole, so that
+// what is left unread is always what follows it in the input.
 void give_back(Scan& s)
 {
     if (s.c != EOF)
         s.source.give_back(s.source.context, s.c);
+    if (s.tail_lost)
+        return;
     while (s.tail_len > 0) {
         --s.tail_len;
         s.source.give_back(s.source.context, static_cast<unsigned char>(s.tail[s.tail_len]));

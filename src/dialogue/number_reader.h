@@ -10,6 +10,12 @@
 // optional sign and decimal digits. A number of any length converts to the
 // double that all of its digits round to.
 //
+// What is left unread is always exactly what follows the characters taken.
+// The one case where strtod would give back more than this reader keeps is
+// an unclosed "nan(": after nan, the "(" and the letters, digits and
+// underscores that follow it are given back when they are 63 characters or
+// fewer; a longer run is taken whole, up to the character that ends it.
+//
 // This differs from glibc's scanf("%lf %lf %d"), which reads one character
 // ahead and cannot give back more than that one:
 // - "1e+x": scanf reads 1 and swallows "e+"; here 1 is read and "e+x" left.

@@ -6,6 +6,8 @@
 
 namespace {
 
+// Only while the program is the terminal's foreground job, and only where
+// the line fits: a line that wraps leaves its other rows behind when erased.
 void report(void* context, long long done, long long total)
 {
     ProgressLine& line = *static_cast<ProgressLine*>(context);
@@ -14,8 +16,14 @@ void report(void* context, long long done, long long total)
         return;
     if (line.shown_ms >= 0 && now - line.shown_ms < 250)
         return;
+    char text[32];
+    const int width = std::snprintf(text, sizeof text, "\r Pocitam... %d %%", static_cast<int>(done * 100 / total)) - 1;
+    const int columns = terminal_columns(line.to);
+    if (!in_foreground(line.to) || (columns > 0 && width >= columns))
+        return;
     line.shown_ms = now;
-    line.width = std::fprintf(line.to, "\r Pocitam... %d %%", static_cast<int>(done * 100 / total)) - 1;
+    line.width = width;
+    std::fputs(text, line.to);
     std::fflush(line.to);
 }
 
@@ -46,7 +54,7 @@ Progress progress_on(ProgressLine& line)
 
 void erase_progress(ProgressLine& line)
 {
-    if (line.shown_ms < 0)
+    if (line.shown_ms < 0 || !in_foreground(line.to))
         return;
     std::fprintf(line.to, "\r%*s\r", line.width, "");
     std::fflush(line.to);

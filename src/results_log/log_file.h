@@ -7,13 +7,14 @@
 #include <ctime>
 
 struct LogFile {
-    int fd = -1;            // -1: not open
-    void* held = nullptr;   // what holds the file open where the system needs more than fd
+    int fd = -1; // -1: not open
 };
 
 // Which of the program's own standard streams the file `path` names is:
-// 0 standard input (it would feed on its records), 1 standard output
-// (records among the dialogue), -1 neither or no such file.
+// 0 standard input (it would feed on its records), 1 standard output or 2
+// standard error (records among the dialogue or the warnings), -1 none or
+// no such file. A terminal counts as the stream it is: /dev/stdout on a
+// terminal is standard output, while /dev/null may be all of them.
 int own_standard_stream(const char* path);
 
 // Opens `path` for appending: created when missing, its content kept, every

@@ -1,6 +1,7 @@
 #include "log_file.h"
 
 #include <cerrno>
+#include <climits>
 #include <csignal>
 #include <initializer_list>
 
@@ -10,19 +11,26 @@
 
 namespace {
 
-// SIGINT, SIGTERM and SIGHUP wait until the record is written (Linux cuts a
-// write short between pages when a fatal signal is pending) and act right
-// after it. SIGPIPE and SIGXFSZ raised by a failed write are taken back: a
-// reader gone or the size limit fails this write, it does not end the
-// program.
+// While a record goes into a regular file, every asynchronous signal whose
+// default action ends the program waits, and acts right after the write:
+// Linux cuts a write short between pages when such a signal is pending,
+// which would tear the record. Faults the program raises itself (SIGSEGV and
+// its kind) cannot wait. A FIFO or a terminal takes a record of at most
+// PIPE_BUF bytes whole or not at all, so there only SIGPIPE is held: a
+// stalled reader then cannot hold Ctrl+C back. SIGPIPE and SIGXFSZ raised by
+// a failed write are taken back: a reader gone or the size limit fails this
+// write, it does not end the program.
 struct HeldSignals {
     sigset_t old;
-    HeldSignals()
+    explicit HeldSignals(bool every_fatal)
     {
         sigset_t held;
         sigemptyset(&held);
-        for (int sig : {SIGINT, SIGTERM, SIGHUP, SIGPIPE, SIGXFSZ})
-            sigaddset(&held, sig);
+        if (every_fatal)
+            sigfillset(&held);
+        for (int sig : {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGTRAP, SIGSYS, SIGABRT})
+            sigdelset(&held, sig);
+        sigaddset(&held, SIGPIPE);
         sigprocmask(SIG_BLOCK, &held, &old);
     }
     ~HeldSignals() { sigprocmask(SIG_SETMASK, &old, nullptr); }
@@ -44,6 +52,13 @@ void take_back_raised(const HeldSignals& held)
         sigaddset(&one, sig);
         sigwait(&one, &sig);
     }
+}
+
+// Whether a write of `len` bytes to fd can be cut short at all.
+bool can_tear(int fd, std::size_t len)
+{
+    struct stat st;
+    return fstat(fd, &st) != 0 || S_ISREG(st.st_mode) || len > PIPE_BUF;
 }
 
 // A fragment of `written` bytes ending at `end` can go back out of the file
@@ -84,12 +99,15 @@ int write_whole(int fd, const char* p, std::size_t len)
     return why;
 }
 
-// Whether the file `st` describes is descriptor fd's regular file or FIFO.
+// Whether the file `st` describes is descriptor fd's: the same regular file
+// or FIFO, or the same terminal.
 bool same_file(const struct stat& st, int fd)
 {
     struct stat other;
     if (fstat(fd, &other) != 0)
         return false;
+    if (S_ISCHR(st.st_mode))
+        return S_ISCHR(other.st_mode) && st.st_rdev == other.st_rdev && isatty(fd) == 1;
     return st.st_dev == other.st_dev && st.st_ino == other.st_ino && (S_ISREG(st.st_mode) || S_ISFIFO(st.st_mode));
 }
 
@@ -100,10 +118,9 @@ int own_standard_stream(const char* path)
     struct stat st;
     if (stat(path, &st) != 0)
         return -1;
-    if (same_file(st, 0))
-        return 0;
-    if (same_file(st, 1))
-        return 1;
+    for (int fd = 0; fd <= 2; ++fd)
+        if (same_file(st, fd))
+            return fd;
     return -1;
 }
 
@@ -119,7 +136,7 @@ int open_log_file(const char* path, LogFile& file)
 
 int append_to_log_file(const LogFile& file, const char* record, std::size_t len)
 {
-    const HeldSignals held;
+    const HeldSignals held(can_tear(file.fd, len));
     const int why = write_whole(file.fd, record, len);
     if (why != 0)
         take_back_raised(held);

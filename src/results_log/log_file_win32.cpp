@@ -1,7 +1,6 @@
 #include "log_file.h"
 
 #include <cerrno>
-#include <cstdio>
 
 #ifndef WIN32_LEAN_AND_MEAN
 #define WIN32_LEAN_AND_MEAN
@@ -9,6 +8,7 @@
 #include <fcntl.h>
 #include <io.h>
 #include <share.h>
+#include <sys/stat.h>
 #include <windows.h>
 
 namespace {
@@ -38,10 +38,9 @@ int own_standard_stream(const char* path)
     if (h == INVALID_HANDLE_VALUE)
         return -1;
     int own = -1;
-    if (same_file(h, standard_handle(0)))
-        own = 0;
-    else if (same_file(h, standard_handle(1)))
-        own = 1;
+    for (int fd = 2; fd >= 0; --fd)
+        if (same_file(h, standard_handle(fd)))
+            own = fd;
     CloseHandle(h);
     return own;
 }
@@ -49,15 +48,10 @@ int own_standard_stream(const char* path)
 // Held without sharing for writing, as the program always was on Windows: a
 // second copy in the same folder cannot open it, readers still can.
 // (fopen_s leaves the sharing to the C runtime; MinGW's lets writers in.)
-// The records go through its descriptor, one _write each.
+// Text mode, so that each record's line ends go in as CR LF.
 int open_log_file(const char* path, LogFile& file)
 {
-    std::FILE* held = _fsopen(path, "a", _SH_DENYWR);
-    if (held == nullptr)
-        return errno;
-    file.held = held;
-    file.fd = _fileno(held);
-    return 0;
+    return _sopen_s(&file.fd, path, _O_WRONLY | _O_APPEND | _O_CREAT | _O_TEXT, _SH_DENYWR, _S_IREAD | _S_IWRITE);
 }
 
 // No other program writes the file meanwhile, so a record that does not go
@@ -78,9 +72,8 @@ int append_to_log_file(const LogFile& file, const char* record, std::size_t len)
 
 void close_log_file(LogFile& file)
 {
-    if (file.held != nullptr)
-        std::fclose(static_cast<std::FILE*>(file.held));
-    file.held = nullptr;
+    if (file.fd >= 0)
+        _close(file.fd);
     file.fd = -1;
 }
 

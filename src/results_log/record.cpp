@@ -5,7 +5,8 @@
 namespace {
 
 // The ctime layout, but with the day of the month zero-padded and English
-// names whatever the locale, so the file reads the same everywhere.
+// names whatever the locale, so the file reads the same everywhere. Its 24
+// characters hold the years 1000 to 9999; others are written as they are.
 void format_timestamp(char* buf, std::size_t size, const std::tm& t)
 {
     static const char days[7][4] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
@@ -13,8 +14,10 @@ void format_timestamp(char* buf, std::size_t size, const std::tm& t)
                                        "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
     const unsigned wday = static_cast<unsigned>(t.tm_wday) % 7;
     const unsigned mon = static_cast<unsigned>(t.tm_mon) % 12;
-    std::snprintf(buf, size, "%s %s %02d %02d:%02d:%02d %d\n", days[wday], months[mon], t.tm_mday, t.tm_hour,
-                  t.tm_min, t.tm_sec, t.tm_year + 1900);
+    // The year in a wider type: tm_year + 1900 can pass an int's range.
+    const long long year = t.tm_year + 1900LL;
+    std::snprintf(buf, size, "%s %s %02d %02d:%02d:%02d %lld\n", days[wday], months[mon], t.tm_mday, t.tm_hour,
+                  t.tm_min, t.tm_sec, year);
 }
 
 } // namespace

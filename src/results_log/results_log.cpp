@@ -4,13 +4,10 @@ ResultsLog open_results_log(const char* path, LogProblem& problem)
 {
     ResultsLog res;
     problem = LogProblem{};
+    static const LogProblem::Kind own_stream[] = {LogProblem::own_input, LogProblem::own_output, LogProblem::own_error};
     const int own = own_standard_stream(path);
-    if (own == 0) {
-        problem.kind = LogProblem::own_input;
-        return res;
-    }
-    if (own == 1) {
-        problem.kind = LogProblem::own_output;
+    if (own >= 0) {
+        problem.kind = own_stream[own];
         return res;
     }
     const int error = open_log_file(path, res.file);

@@ -20,7 +20,7 @@
 inline constexpr const char results_file_name[] = "vysledky.txt";
 
 struct LogProblem {
-    enum Kind { none, cannot_open, own_input, own_output, write_failed } kind = none;
+    enum Kind { none, cannot_open, own_input, own_output, own_error, write_failed } kind = none;
     int error = 0; // errno value, for cannot_open and write_failed
 };
 
