@@ -37,6 +37,8 @@ else()
   endforeach()
   if(compressed)
     add_custom_target(compressed_docs ALL DEPENDS ${compressed})
+    # Installing after building the program alone finds them made.
+    add_dependencies(integrate compressed_docs)
   endif()
   install(FILES ${installed_integrate.1} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
   install(FILES ${installed_changelog} DESTINATION ${CMAKE_INSTALL_DOCDIR})

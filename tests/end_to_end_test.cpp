@@ -1,8 +1,10 @@
 // The built program, started as a user starts it, in a folder of its own.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <regex>
+#include <sstream>
 #include <thread>
 
 #include "support.h"
@@ -125,5 +127,111 @@ TEST(SecondCopy, CannotOpenTheFileOnWindows)
     EXPECT_EQ(read_file(dir / "vysledky.txt"), "");
 #endif
 }
+
+} // namespace
+
+namespace {
+
+// The example blocks of a document: README's indented code, the manual
+// page's .EX blocks with groff's escapes undone.
+std::vector<std::vector<std::string>> example_blocks(const std::string& document)
+{
+    const bool manual = document.find(".TH ") != std::string::npos;
+    std::vector<std::vector<std::string>> blocks(1);
+    std::istringstream lines(document);
+    bool inside = false;
+    for (std::string line; std::getline(lines, line);) {
+        if (manual) {
+            for (const auto& [code, text] : {std::pair{"\\(aq", "'"}, {"\\en", "\\n"}, {"\\&", ""}, {"\\-", "-"}, {"\\(ha", "^"}})
+                for (std::size_t at; (at = line.find(code)) != std::string::npos;)
+                    line.replace(at, std::strlen(code), text);
+            if (line == ".EX" || line == ".EE") {
+                inside = line == ".EX";
+                blocks.emplace_back();
+                continue;
+            }
+        } else {
+            inside = line.rfind("    ", 0) == 0;
+            if (!inside && !blocks.back().empty())
+                blocks.emplace_back();
+            line = line.substr(std::min<std::size_t>(4, line.size()));
+        }
+        if (inside)
+            blocks.back().push_back(line);
+    }
+    return blocks;
+}
+
+std::string screen_lines(const std::string& text)
+{
+    std::string out;
+    std::istringstream lines(text);
+    for (std::string line; std::getline(lines, line);) {
+        std::string expanded;
+        for (char c : line)
+            expanded += c == '\t' ? std::string(8 - expanded.size() % 8, ' ') : std::string(1, c);
+        out += expanded.substr(0, expanded.find_last_not_of(' ') + 1) + "\n";
+    }
+    return std::regex_replace(out, std::regex(" [A-Z][a-z]{2} [A-Z][a-z]{2} \\d\\d \\d\\d:\\d\\d:\\d\\d \\d{4}\n Trvanie: \\d+\\.\\d{4} sek\\."), " #");
+}
+
+// A screen with its typed lines marked "<-": the keys, and the screen as the
+// program writes it (each typed text taken out, its line joined with the next).
+std::pair<std::string, std::string> session(std::vector<std::string> block)
+{
+    std::string keys;
+    std::string screen;
+    for (std::size_t k = 0; k < block.size(); ++k) {
+        std::string line = block[k];
+        const std::size_t mark = line.find("<-");
+        if (mark != std::string::npos) {
+            line = line.substr(0, line.find_last_not_of(' ', mark - 1) + 1);
+            const std::size_t typed = line.find_first_not_of(' ');
+            keys += line.substr(typed) + "\n";
+            line = line.substr(0, typed) + (k + 1 < block.size() ? block[++k] : "");
+        }
+        screen += line + "\n";
+    }
+    return {keys, screen_lines(screen)};
+}
+
+// Each command of the user's guide with what it shows, and README's session.
+class Documents : public testing::TestWithParam<const char*> {};
+TEST_P(Documents, ShowWhatTheProgramDoes)
+{
+#ifdef _WIN32
+    GTEST_SKIP() << "the examples are POSIX shell commands";
+#endif
+    int examples = 0;
+    for (const auto& block : example_blocks(read_file(fs::path(CASES_DIR) / "../.." / GetParam()))) {
+        if (!block.empty() && block[0].find("<-") == std::string::npos && std::any_of(block.begin(), block.end(), [](const std::string& l) { return l.find("<-") != std::string::npos; })) {
+            const auto [keys, screen] = session(block);
+            const fs::path dir = fresh_folder();
+            write_file(dir / "in.txt", keys);
+            EXPECT_EQ(run_in(dir, "PROG < in.txt > out.txt"), 0);
+            std::string got = screen_lines(read_file(dir / "out.txt"));
+            const std::size_t skip = screen.find("...\n"); // the rest of a screen shown before
+            if (skip != std::string::npos)
+                got = got.substr(0, skip) + "...\n" + got.substr(got.size() - (screen.size() - skip - 4));
+            EXPECT_EQ(got, screen) << GetParam() << ": the session";
+            ++examples;
+        }
+        for (std::size_t k = 0; k < block.size(); ++k) {
+            if (block[k].rfind("$ ", 0) != 0)
+                continue;
+            std::string shown;
+            for (std::size_t j = k + 1; j < block.size() && block[j].rfind("$ ", 0) != 0; ++j)
+                shown += block[j] + "\n";
+            const std::string command = std::regex_replace(block[k].substr(2), std::regex("(^|\\| )integrate "), "$1PROG ");
+            const fs::path dir = fresh_folder();
+            run_in(dir, "{ " + command + "; } > shown.txt 2>&1");
+            EXPECT_EQ(screen_lines(read_file(dir / "shown.txt")), screen_lines(shown)) << GetParam() << ": " << block[k];
+            ++examples;
+        }
+    }
+    EXPECT_GT(examples, 0);
+}
+INSTANTIATE_TEST_SUITE_P(UserGuide, Documents, testing::Values("README.md", "doc/integrate.1"),
+                         [](const testing::TestParamInfo<const char*>& i) { return test_name(i.param); });
 
 } // namespace
