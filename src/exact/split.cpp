@@ -11,12 +11,14 @@ namespace {
 
 using dd::DD;
 
-// pi/2 in four doubles: 53 bits each, about 215 bits in all, enough for
-// k*pi/2 with k up to 2^55 to leave the remainder to double-double accuracy.
+// pi/256 in six doubles, the first five of 26 bits: j times each is exact
+// for |j| < 2^27, that is for |x| < 2^20; about 180 bits in all.
+constexpr double pi_256_short[6] = {0x1.921fb58000000p-7,   -0x1.dde9740000000p-34, 0x1.1a62630000000p-61,
+                                    0x1.8a2e038000000p-88,  -0x1.f1976b8000000p-117, 0x1.27044533e63a0p-149};
+// pi/2 in four doubles of 53 bits, about 215 bits, for k*pi/2 with k up to 2^55.
 constexpr double pi_2[4] = {0x1.921fb54442d18p+0, 0x1.1a62633145c07p-54, -0x1.f1976b7ed8fbcp-110,
                             0x1.4cf98e804177dp-164};
-// pi/256 in three doubles, the first two of 43 bits: j times each is exact
-// for |j| < 1024.
+// pi/256 in three doubles, the first two of 43 bits: exact times |j| < 1024.
 constexpr double pi_256[3] = {0x1.921fb54442c00p-7, 0x1.18469898cc400p-51, 0x1.1701b839a2520p-95};
 constexpr double two_over_pi = 0x1.45f306dc9c883p-1;
 constexpr double over_pi_256 = 0x1.45f306dc9c883p+6;
@@ -32,38 +34,53 @@ inline double near_integer(double v)
     return std::copysign((std::fabs(v) + 0x1.8p52) - 0x1.8p52, v);
 }
 
-// sin x to double-double accuracy, also next to a multiple of pi, where the
-// value is tiny and its square root brings its relative error to light.
-// x = k*pi/2 + r with pi/2 to 215 bits; r = j*pi/256 + t, |t| <= pi/512;
-// then sin x from the table at k*128 + j and short series in t.
-inline DD sine(double x, const DD* table)
+// x = j * pi/256 + t for |x| < 2^20, given j near x * 256/pi: |t| <= pi/512
+// or a little more, and t to double-double accuracy also where it is tiny:
+// next to a multiple of pi sin x is tiny, and its square root brings its
+// relative error to light.
+inline DD reduce_short(double x, double j)
 {
+    // x and j*pi/256 lie within a factor 2 of each other (or j = 0): exact.
+    DD t = dd::two_sum(x - j * pi_256_short[0], -(j * pi_256_short[1]));
+    for (int i = 2; i < 6; ++i)
+        t = dd::add(t, -(j * pi_256_short[i]));
+    return t;
+}
+
+// x = index * pi/256 + t as above, for any x. Returns the index.
+inline std::uint64_t reduce(double x, DD& t)
+{
+    if (std::fabs(x) < 0x1p20) {
+        const double j = near_integer(x * over_pi_256);
+        t = reduce_short(x, j);
+        return static_cast<std::uint64_t>(static_cast<std::int64_t>(j));
+    }
     // Consecutive doubles there lie more than pi apart: never a point of an
     // interval where sqrt(sin x) is real, other than one that h = 0 collapses.
-    if (!(std::fabs(x) < 0x1p55))
-        return {NAN, NAN};
+    if (!(std::fabs(x) < 0x1p55)) {
+        t = {NAN, NAN};
+        return 0;
+    }
+    // First x = k*pi/2 + r, the products exact (Dekker), then r = j*pi/256 + t.
     const double k = near_integer(x * two_over_pi);
     const DD ks = dd::split(k);
-    const DD p1 = dd::two_prod(k, ks, pi_2[0], dd::split(pi_2[0]));
-    const DD p2 = dd::two_prod(k, ks, pi_2[1], dd::split(pi_2[1]));
-    const DD p3 = dd::two_prod(k, ks, pi_2[2], dd::split(pi_2[2]));
-    // x and k*pi/2 lie within a factor 2 of each other (or k = 0): exact.
-    DD r = {x - p1.hi, 0.0};
-    r = dd::add(r, -p1.lo);
-    r = dd::add(r, -p2.hi);
-    r = dd::add(r, -p2.lo);
-    r = dd::add(r, -p3.hi);
-    r = dd::add(r, -p3.lo);
+    DD r = {0.0, 0.0};
+    for (int i = 0; i < 3; ++i) {
+        const DD p = dd::two_prod(k, ks, pi_2[i], dd::split(pi_2[i]));
+        r = i == 0 ? DD{x - p.hi, 0.0} : dd::add(r, -p.hi); // the first exact as above
+        r = dd::add(r, -p.lo);
+    }
     r = dd::add(r, -(k * pi_2[3]));
     const double j = near_integer(r.hi * over_pi_256);
-    DD t = {r.hi - j * pi_256[0], 0.0}; // exact as above
-    t = dd::add(t, r.lo);
-    t = dd::add(t, -(j * pi_256[1]));
+    t = dd::add(dd::add(DD{r.hi - j * pi_256[0], 0.0}, r.lo), -(j * pi_256[1]));
     t = dd::add(t, -(j * pi_256[2]));
-    const auto index = static_cast<std::uint64_t>(static_cast<std::int64_t>(k)) * 128u +
-                       static_cast<std::uint64_t>(static_cast<std::int64_t>(j));
-    const DD s = table[index & 511u];
-    const DD c = table[(index + 128u) & 511u];
+    return static_cast<std::uint64_t>(static_cast<std::int64_t>(k)) * 128u +
+           static_cast<std::uint64_t>(static_cast<std::int64_t>(j));
+}
+
+// sin(a + t) from s = sin a, c = cos a and short series in t.
+inline DD sine(DD s, DD c, DD t)
+{
     // |t| <= 2^-7.3: the terms past z^2 need double only.
     const DD z = dd::mul(t, t);
     const double zh = z.hi;
@@ -77,34 +94,144 @@ inline DD sine(double x, const DD* table)
     return dd::add(s, dd::add(dd::mul(s, cosine_t_1), dd::mul(c, sine_t)));
 }
 
-// The polynomial at x by Horner's scheme in double-double: the mathematical
-// value to about 106 bits of its largest term.
-inline DD polynomial(const exact_detail::Polynomial& p, double x)
+// One step of Horner's scheme in double-double, v * x + c, with x split once.
+inline DD horner_step(DD v, double x, DD xs, double c)
 {
-    const DD xs = dd::split(x);
-    DD v = {p.c[p.degree], 0.0};
-    for (int k = p.degree - 1; k >= 0; --k) {
-        const DD product = dd::two_prod(v.hi, dd::split(v.hi), x, xs);
-        v = dd::add(dd::quick_two_sum(product.hi, product.lo + v.lo * x), p.c[k]);
-    }
-    return v;
+    const DD product = dd::two_prod(v.hi, dd::split(v.hi), x, xs);
+    return dd::add(dd::quick_two_sum(product.hi, product.lo + v.lo * x), c);
 }
 
-// f at the points (double)i * h + a for i = first, first + step, ...: count
-// of them, summed in blocks so that the rounding of the sum stays far below
-// that of any term.
+// Points are taken a few at a time: their values are independent chains of
+// dependent operations, which the processor overlaps.
+constexpr int lanes = 8;
+
+// A polynomial at x by Horner's scheme in double-double: the mathematical
+// value to about 106 bits of its largest term.
+struct PolynomialAt {
+    const exact_detail::Polynomial* p;
+
+    DD operator()(double x) const
+    {
+        const DD xs = dd::split(x);
+        DD v = {p->c[p->degree], 0.0};
+        for (int k = p->degree - 1; k >= 0; --k)
+            v = horner_step(v, x, xs, p->c[k]);
+        return v;
+    }
+
+    // The same steps as above, the lanes interleaved.
+    void at_lanes(const double* x, DD* y) const
+    {
+        DD xs[lanes];
+        for (int j = 0; j < lanes; ++j) {
+            xs[j] = dd::split(x[j]);
+            y[j] = {p->c[p->degree], 0.0};
+        }
+        for (int k = p->degree - 1; k >= 0; --k)
+            for (int j = 0; j < lanes; ++j)
+                y[j] = horner_step(y[j], x[j], xs[j], p->c[k]);
+    }
+};
+
+struct RootSineAt {
+    const DD* table; // sin(i * pi/256)
+
+    DD operator()(double x) const
+    {
+        DD t;
+        const std::uint64_t i = reduce(x, t);
+        return dd::sqrt(sine(table[i & 511u], table[(i + 128u) & 511u], t));
+    }
+
+    // The same steps, in passes over the lanes that have no branch where
+    // |x| < 2^20, so that they may run in vector registers.
+    void at_lanes(const double* x, DD* y) const
+    {
+        bool short_reduction = true;
+        for (int l = 0; l < lanes; ++l)
+            short_reduction = short_reduction && std::fabs(x[l]) < 0x1p20;
+        if (!short_reduction) {
+            for (int l = 0; l < lanes; ++l)
+                y[l] = (*this)(x[l]);
+            return;
+        }
+        double j[lanes];
+        DD t[lanes];
+        for (int l = 0; l < lanes; ++l) {
+            j[l] = near_integer(x[l] * over_pi_256);
+            t[l] = reduce_short(x[l], j[l]);
+        }
+        DD s[lanes];
+        DD c[lanes];
+        for (int l = 0; l < lanes; ++l) {
+            const auto i = static_cast<std::uint64_t>(static_cast<std::int64_t>(j[l]));
+            s[l] = table[i & 511u];
+            c[l] = table[(i + 128u) & 511u];
+        }
+        for (int l = 0; l < lanes; ++l)
+            y[l] = dd::sqrt(sine(s[l], c[l], t[l]));
+    }
+};
+
+// Sums added pairwise, as a binary counter adds ones: the rounding of the
+// whole grows with the logarithm of their count, not with the count.
+struct PairwiseSum {
+    DD level[64] = {};
+    unsigned long long count = 0;
+
+    void add(DD v)
+    {
+        int k = 0;
+        for (unsigned long long c = count; c % 2 == 1; c /= 2)
+            v = dd::add(level[k++], v);
+        level[k] = v;
+        ++count;
+    }
+
+    DD total() const
+    {
+        DD t = {0.0, 0.0};
+        int k = 0;
+        for (unsigned long long c = count; c != 0; c /= 2, ++k)
+            if (c % 2 == 1)
+                t = dd::add(level[k], t);
+        return t;
+    }
+};
+
+// The sum of f at point(0), ..., point(count - 1): blocks of 16 points to a
+// lane, a sum for each lane, the blocks added pairwise.
+template <class F, class Point>
+DD sum_over(const F& f, long long count, const Point& point)
+{
+    PairwiseSum sum;
+    for (long long i = 0; i < count;) {
+        const long long end = std::min(count, i + 16 * lanes);
+        DD partial[lanes] = {};
+        for (; i + lanes <= end; i += lanes) {
+            double x[lanes];
+            DD y[lanes];
+            for (int j = 0; j < lanes; ++j)
+                x[j] = point(i + j);
+            f.at_lanes(x, y);
+            for (int j = 0; j < lanes; ++j)
+                partial[j] = dd::add(partial[j], y[j]);
+        }
+        for (; i < end; ++i)
+            partial[0] = dd::add(partial[0], f(point(i)));
+        DD block = {0.0, 0.0};
+        for (const DD& p : partial)
+            block = dd::add(block, p);
+        sum.add(block);
+    }
+    return sum.total();
+}
+
+// f at (double)i * h + a for i = first, first + step, ...: count of them.
 template <class F>
 DD sum_points(const F& f, double a, double h, long long first, long long step, long long count)
 {
-    DD total = {0.0, 0.0};
-    for (long long i = 0; i < count;) {
-        const long long end = std::min(count, i + 1024);
-        DD block = {0.0, 0.0};
-        for (; i < end; ++i)
-            block = dd::add(block, f(static_cast<double>(first + i * step) * h + a));
-        total = dd::add(total, block);
-    }
-    return total;
+    return sum_over(f, count, [=](long long i) { return static_cast<double>(first + i * step) * h + a; });
 }
 
 // The last sum of the inner points, for this thread: tables ask for n after
@@ -149,14 +276,10 @@ Split split_with(const F& f, Rule rule, char key, double a, double b, int n, dou
     if (h == 0.0)
         return exact_detail::finish_split(integral, h, DD{0.0, 0.0}, 1.0, result);
     if (rule == Rule::simpson) {
-        DD ends = {0.0, 0.0};
-        DD middles = {0.0, 0.0};
-        for (long long k = 0; k < m / 2; ++k) {
-            const double x = (2.0 * static_cast<double>(k)) * h + a;
-            ends = dd::add(ends, f(x));
-            middles = dd::add(middles, f(x + h));
-            ends = dd::add(ends, f(2.0 * h + x));
-        }
+        // panel k: x = (2k) * h + a, then x + h (weight 4) and 2h + x
+        const auto x = [=](long long k) { return (2.0 * static_cast<double>(k)) * h + a; };
+        const DD ends = sum_over(f, m, [=](long long i) { return i % 2 == 0 ? x(i / 2) : 2.0 * h + x(i / 2); });
+        const DD middles = sum_over(f, m / 2, [=](long long k) { return x(k) + h; });
         return exact_detail::finish_split(integral, h, dd::add(ends, DD{4.0 * middles.hi, 4.0 * middles.lo}), 3.0,
                                           result);
     }
@@ -175,11 +298,9 @@ Split split_error(Rule rule, const IntegrandEntry& e, double a, double b, int n,
     if (n < 1 || integral.kind != IntegralKind::real || !std::isfinite(result))
         return {};
     if (const exact_detail::Polynomial* p = exact_detail::polynomial_of(e.key))
-        return split_with([p](double x) { return polynomial(*p, x); }, rule, e.key, a, b, n, result, integral);
+        return split_with(PolynomialAt{p}, rule, e.key, a, b, n, result, integral);
     if (e.key == 'a') {
-        const DD* table = exact_detail::sine_table();
-        return split_with([table](double x) { return dd::sqrt(sine(x, table)); }, rule, e.key, a, b, n, result,
-                          integral);
+        return split_with(RootSineAt{exact_detail::sine_table()}, rule, e.key, a, b, n, result, integral);
     }
     return {};
 }
