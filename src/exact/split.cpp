@@ -3,6 +3,8 @@
 // final multiplication by h exact (exact.cpp).
 #include <algorithm>
 #include <cstdint>
+#include <iterator>
+#include <numeric>
 
 #include "exact.h"
 #include "exact_detail.h"
@@ -78,9 +80,19 @@ inline std::uint64_t reduce(double x, DD& t)
            static_cast<std::uint64_t>(static_cast<std::int64_t>(j));
 }
 
-// sin(a + t) from s = sin a, c = cos a and short series in t.
-inline DD sine(DD s, DD c, DD t)
+// sin a and cos a from the table of sin(i * pi/256).
+struct SinCos {
+    DD s;
+    DD c;
+};
+
+inline SinCos at_index(const DD* table, std::uint64_t i) { return {table[i & 511u], table[(i + 128u) & 511u]}; }
+
+// sin(a + t) from sin a, cos a and short series in t.
+inline DD sine(SinCos a, DD t)
 {
+    const DD& s = a.s;
+    const DD& c = a.c;
     // |t| <= 2^-7.3: the terms past z^2 need double only.
     const DD z = dd::mul(t, t);
     const double zh = z.hi;
@@ -140,7 +152,7 @@ struct RootSineAt {
     {
         DD t;
         const std::uint64_t i = reduce(x, t);
-        return dd::sqrt(sine(table[i & 511u], table[(i + 128u) & 511u], t));
+        return dd::sqrt(sine(at_index(table, i), t));
     }
 
     // The same steps, in passes over the lanes that have no branch where
@@ -161,15 +173,11 @@ struct RootSineAt {
             j[l] = near_integer(x[l] * over_pi_256);
             t[l] = reduce_short(x[l], j[l]);
         }
-        DD s[lanes];
-        DD c[lanes];
-        for (int l = 0; l < lanes; ++l) {
-            const auto i = static_cast<std::uint64_t>(static_cast<std::int64_t>(j[l]));
-            s[l] = table[i & 511u];
-            c[l] = table[(i + 128u) & 511u];
-        }
+        SinCos a[lanes];
         for (int l = 0; l < lanes; ++l)
-            y[l] = dd::sqrt(sine(s[l], c[l], t[l]));
+            a[l] = at_index(table, static_cast<std::uint64_t>(static_cast<std::int64_t>(j[l])));
+        for (int l = 0; l < lanes; ++l)
+            y[l] = dd::sqrt(sine(a[l], t[l]));
     }
 };
 
@@ -206,7 +214,7 @@ DD sum_over(const F& f, long long count, const Point& point)
 {
     PairwiseSum sum;
     for (long long i = 0; i < count;) {
-        const long long end = std::min(count, i + 16 * lanes);
+        const long long end = std::min(count, i + 16LL * lanes);
         DD partial[lanes] = {};
         for (; i + lanes <= end; i += lanes) {
             double x[lanes];
@@ -219,19 +227,10 @@ DD sum_over(const F& f, long long count, const Point& point)
         }
         for (; i < end; ++i)
             partial[0] = dd::add(partial[0], f(point(i)));
-        DD block = {0.0, 0.0};
-        for (const DD& p : partial)
-            block = dd::add(block, p);
-        sum.add(block);
+        sum.add(std::accumulate(std::begin(partial), std::end(partial), DD{0.0, 0.0},
+                                [](DD total, DD p) { return dd::add(total, p); }));
     }
     return sum.total();
-}
-
-// f at (double)i * h + a for i = first, first + step, ...: count of them.
-template <class F>
-DD sum_points(const F& f, double a, double h, long long first, long long step, long long count)
-{
-    return sum_over(f, count, [=](long long i) { return static_cast<double>(first + i * step) * h + a; });
 }
 
 // The last sum of the inner points, for this thread: tables ask for n after
@@ -256,18 +255,18 @@ DD inner_sum(const F& f, char key, double a, double b, long long n)
     if (c.n == n && c.key == key && c.a == a && c.b == b)
         return c.sum;
     const double h = (b - a) / static_cast<double>(n);
-    DD sum = {0.0, 0.0};
-    if (n % 2 == 0 && (b - a) / static_cast<double>(n / 2) == 2.0 * h)
-        sum = dd::add(inner_sum(f, key, a, b, n / 2), sum_points(f, a, h, 1, 2, n / 2));
-    else
-        sum = sum_points(f, a, h, 1, 1, n - 1);
+    const long long half = n / 2;
+    const bool nested = n % 2 == 0 && (b - a) / static_cast<double>(half) == 2.0 * h;
+    const DD sum = nested ? dd::add(inner_sum(f, key, a, b, half),
+                                    sum_over(f, half, [=](long long i) { return static_cast<double>(2 * i + 1) * h + a; }))
+                          : sum_over(f, n - 1, [=](long long i) { return static_cast<double>(i + 1) * h + a; });
     last_inner = {key, a, b, n, sum};
     return sum;
 }
 
 template <class F>
-Split split_with(const F& f, Rule rule, char key, double a, double b, int n, double result,
-                 const Integral& integral)
+Split split_with(const F& f, Rule rule, char key, double a, double b, int n, const Integral& integral,
+                 double result)
 {
     // Each rule's sum over the points of quadrature.h, with its h.
     const long long m = rule == Rule::simpson && n % 2 == 1 ? static_cast<long long>(n) + 1 : n;
@@ -298,9 +297,9 @@ Split split_error(Rule rule, const IntegrandEntry& e, double a, double b, int n,
     if (n < 1 || integral.kind != IntegralKind::real || !std::isfinite(result))
         return {};
     if (const exact_detail::Polynomial* p = exact_detail::polynomial_of(e.key))
-        return split_with(PolynomialAt{p}, rule, e.key, a, b, n, result, integral);
+        return split_with(PolynomialAt{p}, rule, e.key, a, b, n, integral, result);
     if (e.key == 'a') {
-        return split_with(RootSineAt{exact_detail::sine_table()}, rule, e.key, a, b, n, result, integral);
+        return split_with(RootSineAt{exact_detail::sine_table()}, rule, e.key, a, b, n, integral, result);
     }
     return {};
 }
