@@ -190,8 +190,10 @@ struct PairwiseSum {
     void add(DD v)
     {
         int k = 0;
-        for (unsigned long long c = count; c % 2 == 1; c /= 2)
-            v = dd::add(level[k++], v);
+        for (unsigned long long c = count; c % 2 == 1; c /= 2) {
+            v = dd::add(level[k], v);
+            ++k;
+        }
         level[k] = v;
         ++count;
     }
@@ -200,9 +202,11 @@ struct PairwiseSum {
     {
         DD t = {0.0, 0.0};
         int k = 0;
-        for (unsigned long long c = count; c != 0; c /= 2, ++k)
+        for (unsigned long long c = count; c != 0; c /= 2) {
             if (c % 2 == 1)
                 t = dd::add(level[k], t);
+            ++k;
+        }
         return t;
     }
 };
