@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <iterator>
 #include <numeric>
+#include <utility>
+#include <vector>
 
 #include "exact.h"
 #include "exact_detail.h"
@@ -237,16 +239,16 @@ DD sum_over(const F& f, long long count, const Point& point)
     return sum.total();
 }
 
-// The last sum of the inner points, for this thread: tables ask for n after
-// n/2, and for all three rules at each n.
-struct InnerSum {
+// The sums of the inner points of this thread's last integrand and
+// interval, by n: tables ask for n after n/2 (or before it), and for all
+// three rules at each n. A few dozen are kept, enough for every halving.
+struct InnerSums {
     char key = 0;
     double a = 0.0;
     double b = 0.0;
-    long long n = 0;
-    DD sum = {0.0, 0.0};
+    std::vector<std::pair<long long, DD>> by_n;
 };
-thread_local InnerSum last_inner;
+thread_local InnerSums known;
 
 // f at the inner points i*h + a, i = 1, ..., n-1. Where h of n/2 is exactly
 // 2h the even points are those of n/2: their sum is taken from n/2 and only
@@ -255,16 +257,20 @@ thread_local InnerSum last_inner;
 template <class F>
 DD inner_sum(const F& f, char key, double a, double b, long long n)
 {
-    const InnerSum& c = last_inner;
-    if (c.n == n && c.key == key && c.a == a && c.b == b)
-        return c.sum;
+    if (known.key != key || known.a != a || known.b != b)
+        known = {key, a, b, {}};
+    for (const auto& [m, sum] : known.by_n)
+        if (m == n)
+            return sum;
     const double h = (b - a) / static_cast<double>(n);
     const long long half = n / 2;
     const bool nested = n % 2 == 0 && (b - a) / static_cast<double>(half) == 2.0 * h;
     const DD sum = nested ? dd::add(inner_sum(f, key, a, b, half),
                                     sum_over(f, half, [=](long long i) { return static_cast<double>(2 * i + 1) * h + a; }))
                           : sum_over(f, n - 1, [=](long long i) { return static_cast<double>(i + 1) * h + a; });
-    last_inner = {key, a, b, n, sum};
+    if (known.by_n.size() == 64)
+        known.by_n.erase(known.by_n.begin());
+    known.by_n.emplace_back(n, sum);
     return sum;
 }
 
