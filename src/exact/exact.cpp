@@ -248,7 +248,7 @@ Integral root_sine(double a, double b)
     }
     if (lo == hi)
         return real_integral(Rational(0));
-    // sin(x - k*pi) = sin x for even k: the reduction is exact to 440 digits.
+    // sin(x - k*pi) = sin x for even k; the reduction keeps some 440 digits.
     const Wide base = k * pi;
     const Fine value = root_sine_integral(Fine(Wide(lo) - base), Fine(Wide(hi) - base), Fine(next - Wide(lo)),
                                           Fine(next - Wide(hi)));
@@ -294,12 +294,10 @@ const dd::DD* sine_table()
             t[j] = {hi, static_cast<double>(s - hi)};
         }
         t[128] = {1.0, 0.0};
-        for (int j = 0; j <= 128; ++j) {
-            t[256 - j] = t[j];
-            t[(256 + j) % 512] = dd::neg(t[j]);
-            t[(512 - j) % 512] = dd::neg(t[j]);
-        }
-        t[0] = {0.0, 0.0};
+        for (int j = 129; j < 256; ++j)
+            t[j] = t[256 - j]; // sin(pi - x) = sin x
+        for (int j = 257; j < 512; ++j)
+            t[j] = dd::neg(t[j - 256]); // sin(x + pi) = -sin x
         return t;
     }();
     return table.data();

@@ -48,7 +48,9 @@ Difference error_of(const Integral& integral, double result);
 // program's own double points and its own double h. method = R* - integral
 // and rounding = result - R*, each rounded once to double: their sum is the
 // whole error. Exists for n >= 1, a real integral, a finite result and a
-// finite R*.
+// finite R*. `integral` is exact_integral(e, a, b), computed once for a
+// table. Each thread keeps the sums of its last integrand and interval, so
+// that a table's n after n/2 sums only the new points; no bit depends on it.
 struct Split {
     bool exists = false;
     double method = NAN;

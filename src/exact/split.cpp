@@ -281,7 +281,8 @@ Split split_with(const F& f, Rule rule, char key, double a, double b, int n, con
     // Each rule's sum over the points of quadrature.h, with its h.
     const long long m = rule == Rule::simpson && n % 2 == 1 ? static_cast<long long>(n) + 1 : n;
     const double h = (b - a) / static_cast<double>(m);
-    // h = 0 makes R* exactly 0, whatever f is at a.
+    // h = 0 makes R* exactly 0, whatever f is at a (past 2^55 sqrt(sin x) is
+    // not evaluated at all).
     if (h == 0.0)
         return exact_detail::finish_split(integral, h, DD{0.0, 0.0}, 1.0, result);
     if (rule == Rule::simpson) {
@@ -308,8 +309,7 @@ Split split_error(Rule rule, const IntegrandEntry& e, double a, double b, int n,
         return {};
     if (const exact_detail::Polynomial* p = exact_detail::polynomial_of(e.key))
         return split_with(PolynomialAt{p}, rule, e.key, a, b, n, integral, result);
-    if (e.key == 'a') {
+    if (e.key == 'a')
         return split_with(RootSineAt{exact_detail::sine_table()}, rule, e.key, a, b, n, integral, result);
-    }
     return {};
 }
