@@ -1,0 +1,60 @@
+// The exact integral of a catalogue integrand, the exact error of a result,
+// and the split of that error into the rule's own part and the part that
+// rounding to double adds. Everything is computed from the doubles the user
+// typed, taken as the exact binary fractions they are.
+#pragma once
+
+#include <cmath>
+#include <memory>
+#include <string>
+
+#include "integrands.h"
+#include "rules.h"
+
+enum class IntegralKind { real, not_real, none };
+
+// The exact value behind an Integral: kept out of this header so that only
+// the library compiles the big-number arithmetic.
+struct ExactValue;
+
+struct Integral {
+    IntegralKind kind = IntegralKind::none;
+    // real: the integral with fifteen decimals as printf's %.15f would write
+    // the exact value (correctly rounded, ties to even), all its integer
+    // digits however many
+    std::string digits;
+    std::string why;      // not_real or none: why, in Slovak
+    double nearest = NAN; // real: the double nearest the integral, +-inf beyond the range
+    std::shared_ptr<const ExactValue> value;
+};
+
+// The integral of e from a to b. The polynomials are integrated exactly as
+// the menu names them; sqrt(sin x) is real only where sin x >= 0 on the whole
+// interval, and is then known to far more than the printed digits.
+Integral exact_integral(const IntegrandEntry& e, double a, double b);
+
+// result - integral, rounded once from the exact difference.
+struct Difference {
+    bool exists = false; // false where the integral is not real or the result is NaN
+    // as printf's %+.2e would write the exact difference: "+4.27e-04",
+    // "+0.00e+00" for exactly 0, "+1.23e+3000" beyond the range of a double;
+    // "inf" or "-inf" for an infinite result
+    std::string text;
+    double value = NAN; // the exact difference correctly rounded to double
+};
+Difference error_of(const Integral& integral, double result);
+
+// R* is the rule evaluated exactly (double-double, about 106 bits) over the
+// program's own double points and its own double h. method = R* - integral
+// and rounding = result - R*, each rounded once to double: their sum is the
+// whole error. Exists for n >= 1, a real integral, a finite result and a
+// finite R*. `integral` is exact_integral(e, a, b), computed once for a
+// table. Each thread keeps the sums of its last integrand and interval, so
+// that a table's n after n/2 sums only the new points; no bit depends on it.
+struct Split {
+    bool exists = false;
+    double method = NAN;
+    double rounding = NAN;
+};
+Split split_error(Rule rule, const IntegrandEntry& e, double a, double b, int n, double result,
+                  const Integral& integral);
