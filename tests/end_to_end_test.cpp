@@ -47,8 +47,8 @@ TEST_P(Program, GivesExactlyTheseTextsAndRecords)
     const Case& c = GetParam();
     const std::string command = c.count("run") > 0 ? c.at("run") : "PROG < in.txt > out.txt 2> err.txt";
 #ifdef _WIN32
-    if (c.at("file") == "conditions.txt")
-        GTEST_SKIP() << "the conditions are made by the POSIX shell";
+    if (c.at("file") == "conditions.txt" || c.count("posix") > 0)
+        GTEST_SKIP() << "made by the POSIX shell";
 #endif
     if (!INTEGRATE_MEMORY_LIMITS && command.find("ulimit -v") != std::string::npos)
         GTEST_SKIP() << "a memory limit would stop the sanitizer or the emulator";
@@ -56,6 +56,38 @@ TEST_P(Program, GivesExactlyTheseTextsAndRecords)
 }
 CASES_OF(Keys, Program, "dialogue.txt");
 CASES_OF(Conditions, Program, "conditions.txt");
+CASES_OF(CommandLine, Program, "command_line.txt");
+
+// Every integrand and rule from the command line, against the dialogue on
+// the same values: odd n, a > b, n <= 0, negative and hexadecimal ends.
+TEST(CommandLine, RunsAndRecordsAsTheDialogueDoes)
+{
+    const char* const values[][3] = {{"0.3", "1.9", "7"}, {"2", "-1", "5"}, {"-0x1.8p0", "0x1p1", "9"},
+                                     {"1", "2", "0"},     {"0", "1", "-3"}, {"-.5", "2.5", "1"}};
+    std::string keys;
+    std::string commands = "echo";
+    for (char key : std::string("1234567890a"))
+        for (const auto& v : values) {
+            keys += std::string(1, key) + "\n" + v[0] + " " + v[1] + " " + v[2] + "\nsol\nq\n";
+            commands += std::string(" && PROG ") + key + " " + v[0] + " " + v[1] + " " + v[2] + " sol >> shown.txt";
+        }
+    const fs::path dialogue = fresh_folder();
+    const fs::path command_line = fresh_folder();
+    write_file(dialogue / "in.txt", keys + "w\n");
+    const Span span = measure([&] {
+        EXPECT_EQ(run_in(dialogue, "PROG < in.txt > out.txt"), 0);
+        EXPECT_EQ(run_in(command_line, commands), 0);
+    });
+    std::string expected; // the dialogue's results as the command line writes them, nan without a sign
+    const std::string out = std::regex_replace(read_text(dialogue / "out.txt"), std::regex("-nan"), "nan");
+    const std::regex result("metodou: (\\S+)\n");
+    int k = 0;
+    for (std::sregex_iterator m(out.begin(), out.end(), result), end; m != end; ++m)
+        expected += std::string(1, "sol"[k++ % 3]) + " " + (*m)[1].str() + "\n";
+    EXPECT_EQ(read_text(command_line / "shown.txt"), expected);
+    EXPECT_EQ(checked_records(read_text(command_line / "vysledky.txt"), span),
+              checked_records(read_text(dialogue / "vysledky.txt"), span));
+}
 
 // A run that lasts: its duration is no longer zero, and no longer than the
 // run. With standard error on a terminal (script(1) makes one) a progress

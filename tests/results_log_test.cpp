@@ -115,7 +115,7 @@ TEST(LogFile, SignalsThatWouldEndTheProgramWaitWhileARecordCanBeTorn)
         EXPECT_TRUE(has(mask, SIGPIPE)) << len;
         for (int sig : {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGUSR1, SIGUSR2, SIGALRM, SIGVTALRM, SIGPROF, SIGIO, SIGPWR,
                         SIGXCPU, SIGRTMIN, SIGRTMAX})
-            EXPECT_EQ(has(mask, sig), len > PIPE_BUF) << "signal " << sig << ", " << len << " bytes";
+            EXPECT_EQ(has(mask, sig), len > PIPE_BUF) << "signal " << sig << " with " << len << " bytes";
         EXPECT_FALSE(has(mask, SIGSEGV));
     }
 }

@@ -64,7 +64,8 @@ Span measure(const std::function<void()>& run);
 // those two lines as #, and their durations in `durations` where given.
 std::string checked_records(const std::string& appended, const Span& span, std::vector<double>* durations = nullptr);
 
-// Runs a case of keys (fields: keys, shown, records, before, stderr, status):
+// Runs a case of keys (fields: keys, shown or out, records, before, stderr,
+// status, log: none for no results file at all):
 // `run(folder)` runs the program there on in.txt, writing out.txt and
 // err.txt, and returns its status (77: it cannot run here, err.txt says why).
 void check_dialogue_case(Case c, const std::function<int(const fs::path&)>& run);

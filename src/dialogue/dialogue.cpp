@@ -4,7 +4,6 @@
 
 #include "console.h"
 #include "console_input.h"
-#include "progress_line.h"
 #include "quadrature.h"
 
 namespace {
@@ -38,22 +37,13 @@ void show_rule_menu(std::FILE* out)
     std::fputs("\t q - Spet na vyber funkcie \n", out);
 }
 
-// Times the rule alone; the result line and the record come after, the
-// progress line, if any, erased first.
+// The record goes in before the result line shows; a stalled terminal then
+// blocks the result line, not the record with its signals held.
 void run(const RuleEntry& rule, const IntegrandEntry& fn, double x0, double xn, int n, ConsoleInput& input,
          ResultsLog& res, ProgressLine& progress)
 {
-    const long long t0 = clock_ms();
-    const double result = integrate(rule.rule, fn, x0, xn, n, progress_on(progress));
-    const long long t1 = clock_ms();
-    const double duration = (double)(t1 - t0) / 1000.0;
-    const std::time_t cas = std::time(nullptr);
-    erase_progress(progress);
-    // The record goes in before its result line shows: a program killed
-    // between the two keeps a record of a result it did not show, never
-    // shows one it keeps no record of; and a stalled terminal blocks the
-    // result line, not the record with its signals held.
-    const LogProblem problem = append_record(res, RunRecord{cas, duration, fn.label, x0, xn, n, rule.rule, result});
+    LogProblem problem;
+    const double result = run_and_record(rule, fn, x0, xn, n, res, progress, problem);
     std::fprintf(input.out, rule.result_line, result);
     tell_log_problem(input.err, problem);
 }
@@ -68,6 +58,19 @@ int end(ConsoleInput& input)
 }
 
 } // namespace
+
+double run_and_record(const RuleEntry& rule, const IntegrandEntry& fn, double x0, double xn, int n, ResultsLog& res,
+                      ProgressLine& progress, LogProblem& problem)
+{
+    const long long t0 = clock_ms();
+    const double result = integrate(rule.rule, fn, x0, xn, n, progress_on(progress));
+    const long long t1 = clock_ms();
+    const double duration = (double)(t1 - t0) / 1000.0;
+    const std::time_t cas = std::time(nullptr);
+    erase_progress(progress);
+    problem = append_record(res, RunRecord{cas, duration, fn.label, x0, xn, n, rule.rule, result});
+    return result;
+}
 
 void tell_log_problem(std::FILE* err, const LogProblem& problem)
 {

@@ -298,3 +298,39 @@ bool read_int(CharSource& source, int& v)
     v = static_cast<int>(mag);
     return true;
 }
+
+namespace {
+
+struct Text {
+    const char* s;
+    std::size_t at;
+};
+
+int next_in_text(void* context)
+{
+    Text& t = *static_cast<Text*>(context);
+    if (t.s[t.at] == '\0')
+        return EOF;
+    return static_cast<unsigned char>(t.s[t.at++]);
+}
+
+// Only what was taken comes back, in the reverse order: one step back.
+void back_in_text(void* context, int) { --static_cast<Text*>(context)->at; }
+
+template <class T>
+bool whole(const char* text, T& v, bool (*read)(CharSource&, T&))
+{
+    Text t{text, 0};
+    CharSource source{next_in_text, back_in_text, &t};
+    T got{};
+    if (is_space(static_cast<unsigned char>(text[0])) || !read(source, got) || text[t.at] != '\0')
+        return false;
+    v = got;
+    return true;
+}
+
+} // namespace
+
+bool whole_double(const char* text, double& v) { return whole(text, v, read_double); }
+
+bool whole_int(const char* text, int& v) { return whole(text, v, read_int); }

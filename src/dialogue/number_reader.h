@@ -40,3 +40,9 @@ bool read_double(CharSource& source, double& v);
 // An int after white space, clamped to int's range; false when none starts there.
 bool read_int(CharSource& source, int& v);
 
+
+// Whether `text` is one double and nothing else (no white space around it),
+// and which: the command line takes a and b so.
+bool whole_double(const char* text, double& v);
+// Whether `text` is one int and nothing else, and which (clamped).
+bool whole_int(const char* text, int& v);

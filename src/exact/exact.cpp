@@ -261,6 +261,7 @@ Integral root_sine(double a, double b)
 
 namespace exact_detail {
 
+// cppcheck-suppress constParameter ; f is a pointer to a function
 const Polynomial* polynomial_of(Integrand f)
 {
     static const Polynomial polynomials[] = {

@@ -1,0 +1,195 @@
+#include "command_line.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cmath>
+
+#include "console.h"
+#include "console_input.h"
+#include "convergence.h"
+#include "dialogue.h"
+#include "options.h"
+
+namespace {
+
+// A double as `format` writes it, but nan and inf the same on every platform.
+std::string text(const char* format, double v)
+{
+    if (std::isnan(v))
+        return "nan";
+    if (std::isinf(v))
+        return v > 0 ? "inf" : "-inf";
+    char buf[400]; // %.15f of the largest double has 325 characters
+    std::snprintf(buf, sizeof buf, format, v);
+    return buf;
+}
+
+std::string interval(const Options& o) { return text("%.17g", o.a) + " " + text("%.17g", o.b); }
+
+void say_integral(std::FILE* out, const Integral& integral)
+{
+    if (integral.kind == IntegralKind::not_real)
+        std::fprintf(out, "pozn.: integral nie je realne cislo: %s\n", integral.why.c_str());
+    if (integral.kind == IntegralKind::none)
+        std::fprintf(out, "pozn.: integral nema hodnotu: %s\n", integral.why.c_str());
+}
+
+// Where the result and the integral disagree in kind, and what Simpson's
+// rule did with an odd n.
+void say_result(std::FILE* out, const Options& o, Rule rule, double result, const Integral& integral)
+{
+    const int n = o.n;
+    const char key = rule_entry(rule).key;
+    if (integral.kind == IntegralKind::real && std::isnan(result))
+        std::fprintf(out, "pozn.: %c: vysledok je nan, hoci integral je realne cislo\n", key);
+    if (integral.kind == IntegralKind::not_real && std::isfinite(result))
+        std::fprintf(out, "pozn.: %c: vysledok je cislo, hoci integral nie je realne cislo\n", key);
+    if (rule == Rule::simpson && n > 0 && n % 2 == 1)
+        std::fprintf(out, "pozn.: %c: N = %d je neparne, Simpsonova metoda pocitala na %lld subintervaloch\n", key, n,
+                     n + 1LL);
+}
+
+// One run per rule, each recorded as the dialogue records it.
+// NOLINTNEXTLINE(bugprone-easily-swappable-parameters): out, err, as the standard streams go
+void run_each(const Options& o, std::FILE* out, std::FILE* err)
+{
+    ResultsLog res;
+    if (o.log) {
+        LogProblem problem;
+        res = open_results_log(results_file_name, problem);
+        tell_log_problem(err, problem);
+    }
+    Integral integral;
+    if (o.exact) {
+        integral = exact_integral(*o.f, o.a, o.b);
+        const std::string value = integral.kind == IntegralKind::real ? integral.digits : "-";
+        std::fprintf(out, "integral %s %s\n", interval(o).c_str(), value.c_str());
+    }
+    ProgressLine progress = progress_line_on(err);
+    std::vector<double> results;
+    for (Rule rule : o.rules) {
+        LogProblem problem;
+        const double result = run_and_record(rule_entry(rule), *o.f, o.a, o.b, o.n, res, progress, problem);
+        std::string line = std::string(1, rule_entry(rule).key) + " " + text("%.15f", result);
+        if (o.exact) {
+            const Difference error = error_of(integral, result);
+            line += " " + (error.exists ? error.text : std::string("-"));
+        }
+        std::fprintf(out, "%s\n", line.c_str());
+        tell_log_problem(err, problem);
+        results.push_back(result);
+    }
+    close_results_log(res);
+    if (!o.exact)
+        return;
+    say_integral(out, integral);
+    for (std::size_t k = 0; k < o.rules.size(); ++k)
+        say_result(out, o, o.rules[k], results[k], integral);
+}
+
+// Columns padded to their widest cell, right-aligned, two spaces apart.
+void print_aligned(std::FILE* out, const std::vector<std::vector<std::string>>& cells)
+{
+    std::vector<std::size_t> width;
+    for (const auto& row : cells)
+        for (std::size_t k = 0; k < row.size(); ++k) {
+            width.resize(std::max(width.size(), row.size()));
+            width[k] = std::max(width[k], row[k].size());
+        }
+    for (const auto& row : cells) {
+        std::string line;
+        for (std::size_t k = 0; k < row.size(); ++k)
+            line += std::string(width[k] - row[k].size() + (k > 0 ? 2 : 0), ' ') + row[k];
+        line.erase(line.find_last_not_of(' ') + 1);
+        std::fprintf(out, "%s\n", line.c_str());
+    }
+}
+
+void print_table(std::FILE* out, const Options& o, const Integral& integral, const std::vector<Convergence>& all)
+{
+    std::fprintf(out, "f%c od %s po %s: ", o.f->label, text("%.17g", o.a).c_str(), text("%.17g", o.b).c_str());
+    if (integral.kind == IntegralKind::real)
+        std::fprintf(out, "integral %s\n", integral.digits.c_str());
+    else
+        std::fprintf(out, "%s\n", integral.why.c_str());
+    for (const Convergence& c : all) {
+        const RuleEntry& rule = rule_entry(c.rule);
+        std::fprintf(out, "\n%s metoda (%c)\n", rule.record_name, rule.key);
+        std::vector<std::vector<std::string>> cells = {{"n", "vysledok", "chyba", "metoda", "zaokruhlenie", "rad"}};
+        for (const ConvergenceRow& r : c.rows) {
+            cells.push_back({std::to_string(r.n), text("%.15f", r.result), "-", "-", "-", ""});
+            if (r.error.exists)
+                cells.back()[2] = r.error.text;
+            if (r.split.exists) {
+                cells.back()[3] = text("%+.2e", r.split.method);
+                cells.back()[4] = text("%+.2e", r.split.rounding);
+            }
+            if (r.has_order)
+                cells.back()[5] = text("%.2f", r.order);
+            else if (r.rounding_level)
+                cells.back()[5] = "zaokr.";
+        }
+        print_aligned(out, cells);
+    }
+    std::fprintf(out, "\nchyba = vysledok - integral = metoda + zaokruhlenie\n"
+                      "metoda: chyba metody pocitanej presne v tych istych bodoch\n"
+                      "zaokruhlenie: co pridava pocitanie v double\n"
+                      "rad = log2(|chyba(n/2)| / |chyba(n)|)\n"
+                      "zaokr.: zaokruhlenie prevysuje desatinu chyby metody, rad nic neznamena\n");
+}
+
+void print_csv(std::FILE* out, const std::vector<Convergence>& all)
+{
+    std::string header = "n";
+    for (const Convergence& c : all)
+        for (const char* column : {"_vysledok", "_chyba", "_rad"})
+            header += "," + std::string(1, rule_entry(c.rule).key) + column;
+    std::fprintf(out, "%s\n", header.c_str());
+    for (std::size_t k = 0; !all.empty() && k < all[0].rows.size(); ++k) {
+        std::string line = std::to_string(all[0].rows[k].n);
+        for (const Convergence& c : all) {
+            const ConvergenceRow& r = c.rows[k];
+            line += "," + text("%.17g", r.result) + ",";
+            if (r.error.exists)
+                line += text("%.17g", r.error.value);
+            line += ",";
+            if (r.has_order)
+                line += text("%.17g", r.order);
+        }
+        std::fprintf(out, "%s\n", line.c_str());
+    }
+}
+
+} // namespace
+
+int run_command_line(const std::vector<std::string>& args, std::FILE* out, std::FILE* err)
+{
+    Options o;
+    std::string error;
+    const Parsed parsed = parse_options(args, o, error);
+    if (parsed == Parsed::usage_error) {
+        std::fprintf(err, "integrate: %s. Pozri integrate --help.\n", error.c_str());
+        return 2;
+    }
+    if (parsed == Parsed::help)
+        std::fputs(usage_text, out);
+    if (parsed == Parsed::version)
+        std::fputs("integrate " INTEGRATE_VERSION "\n", out);
+    if (parsed == Parsed::run && !o.table)
+        run_each(o, out, err);
+    if (parsed == Parsed::run && o.table) {
+        const Integral integral = exact_integral(*o.f, o.a, o.b);
+        ProgressLine progress = progress_line_on(err);
+        const std::vector<Convergence> all = convergence(o.rules, *o.f, o.a, o.b, o.n, integral, progress_on(progress));
+        erase_progress(progress);
+        if (o.csv)
+            print_csv(out, all);
+        else
+            print_table(out, o, integral, all);
+    }
+    errno = 0;
+    if (std::fflush(out) == 0 && !std::ferror(out))
+        return 0;
+    warn(err, "Upozornenie: zapis na standardny vystup zlyhal (%s).\n", system_reason(errno != 0 ? errno : EIO));
+    return 1;
+}

@@ -1,0 +1,196 @@
+#include "options.h"
+
+#include <algorithm>
+
+#include "number_reader.h"
+
+const char usage_text[] =
+    "Pouzitie: integrate [VOLBY] F A B N [METODY]\n"
+    "Bez argumentov integrate vedie dialog.\n"
+    "\n"
+    "Aproximuje integral funkcie F od A po B na N rovnakych subintervaloch\n"
+    "metodami METODY a vypise pre kazdu jeden riadok: jej kluc a vysledok\n"
+    "s 15 desatinnymi miestami, bit za bitom ako v dialogu. Kazdy beh sa\n"
+    "zapise do suboru vysledky.txt ako v dialogu.\n"
+    "\n"
+    "  F       1 az 9 a 0: polynomy z ponuky dialogu; a: sqrt(sin x)\n"
+    "  A, B    cisla ako v dialogu: 2.5, -1e-3, -.5, 0x1p1, inf, nan\n"
+    "          (s desatinnou bodkou: 2.5, nie 2,5)\n"
+    "  N       cele cislo; mimo rozsahu int sa oreze\n"
+    "  METODY  ktorekolvek z s (Simpsonova), o (obdlznikova),\n"
+    "          l (lichobeznikova); bez nich sol\n"
+    "\n"
+    "Volby:\n"
+    "  -e, --exact    aj presny integral (riadok 'integral A B hodnota') a pri\n"
+    "                 kazdom vysledku jeho chyba, vysledok minus integral\n"
+    "  -t, --table    tabulka pre n = 2, 4, 8, ... az po N: vysledok, chyba,\n"
+    "                 jej diel metody a diel zaokruhlenia, a pozorovany rad\n"
+    "                 log2(|chyba(n/2)| / |chyba(n)|); do vysledky.txt sa\n"
+    "                 nic nezapisuje (studia, nie behy)\n"
+    "      --csv      tabulka ako CSV: n, a pre kazdu metodu vysledok,\n"
+    "                 chyba a rad; len s --table\n"
+    "      --no-log   nezapisovat do vysledky.txt\n"
+    "  -h, --help     tento text\n"
+    "      --version  verzia\n"
+    "  --             koniec volieb\n"
+    "\n"
+    "Rady 1 (obdlznikova), 2 (lichobeznikova) a 4 (Simpsonova) plati len pre\n"
+    "hladke funkcie: sqrt(sin x) pri nasobku pi ma rad 1.5 pri vsetkych\n"
+    "troch metodach a obdlznikova metoda dosiahne rad 2 tam, kde f(A) = f(B).\n"
+    "Kde zaokruhlenie prerastie desatinu chyby metody, rad nic neznamena a\n"
+    "tabulka ho nevypise.\n";
+
+namespace {
+
+bool fail(std::string& error, const std::string& what)
+{
+    error = what;
+    return false;
+}
+
+bool read_f(const std::string& arg, Options& o, std::string& error)
+{
+    const std::string keys = "1234567890a";
+    if (arg.size() != 1 || keys.find(arg[0]) == std::string::npos)
+        return fail(error, "F '" + arg + "' nie je funkcia: 1 az 9, 0 alebo a");
+    o.f = &select_integrand(arg[0]);
+    return true;
+}
+
+bool read_end(const char* name, const std::string& arg, double& v, std::string& error)
+{
+    if (whole_double(arg.c_str(), v))
+        return true;
+    std::string with_point = arg;
+    std::replace(with_point.begin(), with_point.end(), ',', '.');
+    double ignored = 0.0;
+    if (with_point != arg && whole_double(with_point.c_str(), ignored))
+        return fail(error, std::string(name) + " '" + arg + "' nie je cislo: desatinnu ciarku napis ako bodku, " +
+                               with_point);
+    return fail(error, std::string(name) + " '" + arg + "' nie je cislo");
+}
+
+bool read_n(const std::string& arg, Options& o, std::string& error)
+{
+    if (whole_int(arg.c_str(), o.n))
+        return true;
+    return fail(error, "N '" + arg + "' nie je cele cislo");
+}
+
+bool read_rules(const std::string& arg, Options& o, std::string& error)
+{
+    for (char key : arg) {
+        const RuleEntry* rule = rule_with_key(key);
+        if (rule == nullptr)
+            return fail(error, "METODY '" + arg + "': metody su s, o a l");
+        o.rules.push_back(rule->rule);
+    }
+    return true;
+}
+
+bool read_positional(const std::vector<std::string>& p, Options& o, std::string& error)
+{
+    if (p.size() < 4)
+        return fail(error, "chybaju argumenty: treba F A B N");
+    if (p.size() > 5)
+        return fail(error, "nadbytocny argument '" + p[5] + "'");
+    if (!read_f(p[0], o, error) || !read_end("A", p[1], o.a, error) || !read_end("B", p[2], o.b, error) ||
+        !read_n(p[3], o, error))
+        return false;
+    if (p.size() == 5)
+        return read_rules(p[4], o, error);
+    for (const RuleEntry& r : rule_table)
+        o.rules.push_back(r.rule);
+    return true;
+}
+
+// A long option, with its value taken from "=VALUE" or the next argument.
+bool read_long(const std::string& arg, const std::vector<std::string>& args, std::size_t& k, Options& o,
+               std::string& error)
+{
+    const std::string name = arg.substr(0, arg.find('='));
+    const bool has_value = name.size() < arg.size();
+    if (name == "--svg") {
+        if (has_value)
+            o.svg = arg.substr(name.size() + 1);
+        else if (k + 1 < args.size())
+            o.svg = args[++k];
+        if (o.svg.empty())
+            return fail(error, "volba --svg potrebuje nazov suboru");
+        return true;
+    }
+    if (has_value)
+        return fail(error, "volba " + name + " nema hodnotu");
+    if (name == "--help")
+        o.help = true;
+    else if (name == "--version")
+        o.version = true;
+    else if (name == "--exact")
+        o.exact = true;
+    else if (name == "--table")
+        o.table = true;
+    else if (name == "--csv")
+        o.csv = true;
+    else if (name == "--no-log")
+        o.log = false;
+    else
+        return fail(error, "neznama volba " + name);
+    return true;
+}
+
+bool read_short(const std::string& arg, Options& o, std::string& error)
+{
+    for (std::size_t k = 1; k < arg.size(); ++k) {
+        if (arg[k] == 'h')
+            o.help = true;
+        else if (arg[k] == 'e')
+            o.exact = true;
+        else if (arg[k] == 't')
+            o.table = true;
+        else
+            return fail(error, std::string("neznama volba -") + arg[k]);
+    }
+    return true;
+}
+
+} // namespace
+
+Parsed parse_options(const std::vector<std::string>& args, Options& o, std::string& error)
+{
+    std::vector<std::string> positional;
+    bool options_end = false;
+    bool options_given = false;
+    for (std::size_t k = 0; k < args.size(); ++k) {
+        const std::string& arg = args[k];
+        double number = 0.0;
+        bool ok = true;
+        if (options_end || arg.size() < 2 || arg[0] != '-' || whole_double(arg.c_str(), number)) {
+            positional.push_back(arg);
+        } else if (arg == "--") {
+            options_end = true;
+        } else if (arg[1] == '-') {
+            options_given = true;
+            ok = read_long(arg, args, k, o, error);
+        } else {
+            options_given = true;
+            ok = read_short(arg, o, error);
+        }
+        if (!ok)
+            return Parsed::usage_error;
+    }
+    if (o.help)
+        return Parsed::help;
+    if (o.version)
+        return Parsed::version;
+    if (positional.empty() && options_given)
+        error = "volby bez argumentov F A B N";
+    else if (!read_positional(positional, o, error))
+        return Parsed::usage_error;
+    else if (o.csv && !o.table)
+        error = "--csv ide len s --table";
+    else if (o.table && o.n < 2)
+        error = "tabulka potrebuje N aspon 2";
+    if (!error.empty())
+        return Parsed::usage_error;
+    return Parsed::run;
+}

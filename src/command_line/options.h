@@ -1,0 +1,35 @@
+// The command line: short and GNU long options, "--" ends them, and any
+// argument that is one whole number is a positional argument, never an
+// option (so that -.5 and -inf are numbers). Written by hand rather than with
+// a parsing library: every text must be the program's own Slovak, and
+// libraries take -.5, -inf and -nan for clusters of short options.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "integrands.h"
+#include "rules.h"
+
+struct Options {
+    const IntegrandEntry* f = nullptr;
+    double a = 0.0;
+    double b = 0.0;
+    int n = 0;
+    std::vector<Rule> rules;     // in the order given; a key twice runs twice
+    bool exact = false;          // -e
+    bool table = false;          // -t
+    bool csv = false;            // with -t
+    bool log = true;             // --no-log turns it off
+    std::string svg;             // --svg FILE, empty for none
+    bool help = false;           // -h: the usage, nothing else
+    bool version = false;
+};
+
+enum class Parsed { run, help, version, usage_error };
+
+// Reads the arguments after the program's name; on a usage error `error`
+// says what is wrong, in one sentence.
+Parsed parse_options(const std::vector<std::string>& args, Options& options, std::string& error);
+
+extern const char usage_text[];

@@ -1,0 +1,39 @@
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+#include "convergence.h"
+#include "support.h"
+
+namespace {
+
+class Orders : public testing::TestWithParam<Row> {};
+TEST_P(Orders, AsTheTableShowsThem)
+{
+    const Row& r = GetParam();
+    const IntegrandEntry& e = select_integrand(r[0][0]);
+    const double a = std::strtod(r[1].c_str(), nullptr);
+    const double b = std::strtod(r[2].c_str(), nullptr);
+    const int from = std::atoi(r[4].c_str());
+    const int to = std::atoi(r[5].c_str());
+    const auto all = convergence({rule_with_key(r[3][0])->rule}, e, a, b, to, exact_integral(e, a, b), Progress{});
+    double low = 0;
+    double high = 0;
+    const bool none = std::sscanf(r[6].c_str(), "%lf %lf", &low, &high) != 2;
+    int rows = 0;
+    for (const ConvergenceRow& row : all.at(0).rows) {
+        if (row.n < from)
+            continue;
+        ++rows;
+        EXPECT_EQ(row.has_order, !none) << "n = " << row.n;
+        if (row.has_order) {
+            EXPECT_GE(row.order, low) << "n = " << row.n;
+            EXPECT_LE(row.order, high) << "n = " << row.n;
+        }
+    }
+    EXPECT_GT(rows, 0);
+}
+INSTANTIATE_TEST_SUITE_P(Rows, Orders, testing::ValuesIn(load_rows("orders.txt")),
+                         [](const testing::TestParamInfo<Row>& i) { return test_name("f" + i.param[0] + "_" + i.param[3] + "_" + i.param[1] + "_" + i.param[2] + "_from_" + i.param[4]); });
+
+} // namespace
