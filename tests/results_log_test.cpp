@@ -68,6 +68,23 @@ unsigned long long blocked_in(long tid)
 
 bool has(unsigned long long mask, int sig) { return (mask >> (sig - 1) & 1) != 0; }
 
+// Whether /proc shows signal `sig` blocked under its own number: an emulator
+// such as qemu-user blocks the host's signals for the program's, and numbers
+// the real-time ones otherwise.
+bool shown_as_itself(int sig)
+{
+    bool shown = false;
+    std::thread probe([&] {
+        sigset_t one;
+        sigemptyset(&one);
+        sigaddset(&one, sig);
+        pthread_sigmask(SIG_BLOCK, &one, nullptr);
+        shown = has(blocked_in(syscall(SYS_gettid)), sig);
+    });
+    probe.join();
+    return shown;
+}
+
 // A record written to a FIFO nobody reads, so that the write waits: one of
 // more than PIPE_BUF bytes may be torn there as in a regular file, and then
 // every asynchronous signal that would end the program waits with it; one of
@@ -115,7 +132,9 @@ TEST(LogFile, SignalsThatWouldEndTheProgramWaitWhileARecordCanBeTorn)
         EXPECT_TRUE(has(mask, SIGPIPE)) << len;
         for (int sig : {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGUSR1, SIGUSR2, SIGALRM, SIGVTALRM, SIGPROF, SIGIO, SIGPWR,
                         SIGXCPU, SIGRTMIN, SIGRTMAX})
-            EXPECT_EQ(has(mask, sig), len > PIPE_BUF) << "signal " << sig << " with " << len << " bytes";
+            if (shown_as_itself(sig)) {
+                EXPECT_EQ(has(mask, sig), len > PIPE_BUF) << "signal " << sig << " with " << len << " bytes";
+            }
         EXPECT_FALSE(has(mask, SIGSEGV));
     }
 }
