@@ -91,6 +91,20 @@ TEST_P(Engine, EveryBuildMatchesThePlainRuleBitForBit)
                 erase_progress(line);
             }
         }
+    // Shared out with threads forced on: one block and a few, a last block
+    // cut short, the ring full, and n on both sides of a threshold.
+    const int block = engine::Ring::block;
+    const int full = engine::Ring::slots * block;
+    for (const auto& [workers, threshold] : {std::pair{1, 0}, std::pair{3, 0}, std::pair{1, 5000}})
+        for (int n : {1, 2, block - 1, block, block + 1, 2 * block + 2, 4 * block, full + 3, 3 * full + 1, 4999, 5000})
+            for (const RuleEntry& r : rule_table) {
+                ProgressLine line{to, 0};
+                ASSERT_EQ(bits(engine::integrate_shared(engine::Width::widest, {workers, threshold}, r.rule, k, 0.3, 1.9,
+                                                        n, progress_on(line))),
+                          bits(r.plain(0.3, 1.9, n, chosen)))
+                    << r.name << " " << n << " with " << workers << " threads";
+                erase_progress(line);
+            }
     std::fclose(to);
     const std::string lines = std::regex_replace(read_file(screen), std::regex("\r Pocitam\\.\\.\\. (\\d|[1-9]\\d|100) %"), "L");
     EXPECT_EQ(std::regex_replace(lines, std::regex("L+\r +\r"), ""), "") << "each line erased in the end";
@@ -102,7 +116,7 @@ INSTANTIATE_TEST_SUITE_P(Catalogue, Engine, testing::ValuesIn(integrand_catalogu
 // h = 1 exactly: every panel adds 1 + 4 + 1, so 2^30 panels give 2^31.
 TEST(Engine, SimpsonAtTheLargestNWorksOnTwoToThe31Subintervals)
 {
-    EXPECT_EQ(engine::simpson(0.0, 0x1p31, INT_MAX, [](double) { return 1.0; }, Progress{}), 0x1p31);
+    EXPECT_EQ(engine::simpson(0.0, 0x1p31, INT_MAX, [](double) { return 1.0; }, engine::Alone{}), 0x1p31);
 }
 
 double one(double) { return 1.0; }

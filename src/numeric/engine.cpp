@@ -1,5 +1,9 @@
 #include "engine.h"
 
+#include <memory>
+#include <system_error>
+#include <vector>
+
 // GCC on x86-64 ELF compiles the engine for several processors and picks one
 // when the program loads; the arithmetic is the same in each (no contraction,
 // no reassociation), only the width of the evaluation differs. flatten
@@ -25,41 +29,56 @@ namespace {
 
 // The integrand is a template argument, a constant the compiler inlines into
 // the rule: the catalogue's pointer is not called point by point.
-template <Integrand f>
-double apply(Rule rule, double a, double b, int n, Progress progress)
+template <Integrand f, class Sum>
+double apply(Rule rule, double a, double b, int n, const Sum& sum)
 {
     const auto g = [](double x) { return f(x); };
     switch (rule) {
     case Rule::simpson:
-        return simpson(a, b, n, g, progress);
+        return simpson(a, b, n, g, sum);
     case Rule::rectangle:
-        return rectangle(a, b, n, g, progress);
+        return rectangle(a, b, n, g, sum);
     case Rule::trapezoid:
         break;
     }
-    return trapezoid(a, b, n, g, progress);
+    return trapezoid(a, b, n, g, sum);
 }
 
 // apply<> for the k-th entry of the catalogue, one instance per entry, each
 // called directly so that flatten inlines it into every build.
-template <std::size_t K = 0>
-double apply_entry(std::size_t k, Rule rule, double a, double b, int n, Progress progress)
+template <class Sum, std::size_t K = 0>
+double apply_entry(std::size_t k, Rule rule, double a, double b, int n, const Sum& sum)
 {
     if constexpr (K + 1 < integrand_count) {
         if (k != K)
-            return apply_entry<K + 1>(k, rule, a, b, n, progress);
+            return apply_entry<Sum, K + 1>(k, rule, a, b, n, sum);
     }
-    return apply<integrand_catalogue[K].f>(rule, a, b, n, progress);
+    return apply<integrand_catalogue[K].f>(rule, a, b, n, sum);
 }
 
-FLATTEN WIDEST double widest(std::size_t k, Rule rule, double a, double b, int n, Progress progress)
+FLATTEN WIDEST double alone_widest(std::size_t k, Rule rule, double a, double b, int n, Progress progress)
 {
-    return apply_entry(k, rule, a, b, n, progress);
+    return apply_entry(k, rule, a, b, n, Alone{progress});
 }
 
-FLATTEN UP_TO_AVX2 double up_to_avx2(std::size_t k, Rule rule, double a, double b, int n, Progress progress)
+FLATTEN UP_TO_AVX2 double alone_up_to_avx2(std::size_t k, Rule rule, double a, double b, int n, Progress progress)
 {
-    return apply_entry(k, rule, a, b, n, progress);
+    return apply_entry(k, rule, a, b, n, Alone{progress});
+}
+
+FLATTEN WIDEST void evaluate_widest(std::size_t k, Rule rule, double a, double b, int n, Ring* ring)
+{
+    apply_entry(k, rule, a, b, n, Evaluate{ring});
+}
+
+FLATTEN WIDEST double chain_widest(std::size_t k, Rule rule, double a, double b, int n, Ring* ring)
+{
+    return apply_entry(k, rule, a, b, n, Chain{ring});
+}
+
+FLATTEN UP_TO_AVX2 double chain_up_to_avx2(std::size_t k, Rule rule, double a, double b, int n, Ring* ring)
+{
+    return apply_entry(k, rule, a, b, n, Chain{ring});
 }
 
 bool amd_with_avx512()
@@ -77,15 +96,61 @@ bool amd_with_avx512()
 double integrate_with(Width width, Rule rule, std::size_t k, double a, double b, int n, Progress progress)
 {
     if (width == Width::widest)
-        return widest(k, rule, a, b, n, progress);
-    return up_to_avx2(k, rule, a, b, n, progress);
+        return alone_widest(k, rule, a, b, n, progress);
+    return alone_up_to_avx2(k, rule, a, b, n, progress);
+}
+
+// The threads live for one run: they are joined before it returns, so none
+// is about while a record is written with its signals held.
+double integrate_shared(Width width, Sharing sharing, Rule rule, std::size_t k, double a, double b, int n,
+                        Progress progress)
+{
+    if (sharing.workers < 1 || n < sharing.threshold)
+        return integrate_with(width, rule, k, a, b, n, progress);
+    const auto ring = std::make_unique<Ring>();
+    ring->progress = progress;
+    std::vector<std::thread> workers;
+    try {
+        for (int w = 0; w < sharing.workers; ++w)
+            workers.emplace_back(evaluate_widest, k, rule, a, b, n, ring.get());
+    } catch (const std::system_error&) {
+        // Fewer threads, or none: the calling thread evaluates what no thread claims.
+    }
+    double result = 0.0;
+    if (width == Width::widest)
+        result = chain_widest(k, rule, a, b, n, ring.get());
+    else
+        result = chain_up_to_avx2(k, rule, a, b, n, ring.get());
+    for (std::thread& t : workers)
+        t.join();
+    return result;
+}
+
+// Other threads pay only where a subinterval's values cost more to compute
+// than the chain's addition: under Simpson's rule (three values an addition)
+// and on f6, f0 and sqrt(sin x) under every rule. The rectangle and
+// trapezoid rules on the cheaper polynomials reach their floor on the calling
+// thread alone, and there the ring would only add its traffic. Below the
+// threshold a run is over before a thread would have started. The calling
+// thread adds and evaluates too, so one core fewer than there are evaluates
+// beside it. README's Speed section has the measurements.
+Sharing chosen_sharing(Rule rule, const IntegrandEntry& e)
+{
+    static const int cores = static_cast<int>(std::thread::hardware_concurrency());
+    Sharing sharing{0, 1 << 15};
+    if (rule == Rule::simpson || e.f == f6 || e.f == f0 || e.f == fA)
+        sharing.workers = cores - 1;
+    if (sharing.workers < 0)
+        sharing.workers = 0;
+    return sharing;
 }
 
 // The widest unit does not always win: on Intel's AVX-512 processors the
-// scalar additions of the chain slow down beside 512-bit work, so the rules
-// bound by that chain stop at AVX2 there; Simpson's rule and f0, bound by
-// the evaluation, and every rule on AMD's AVX-512 cores take the widest.
-// README's Speed section has the measurements.
+// scalar additions of the chain slow down beside 512-bit work on the same
+// core, so there the rules bound by that chain stop at AVX2 when they run
+// alone; Simpson's rule and f0, bound by the evaluation, and every rule on
+// AMD's AVX-512 cores take the widest. README's Speed section has the
+// measurements.
 Width chosen_width(Rule rule, const IntegrandEntry& e)
 {
     static const bool wide_chain = amd_with_avx512();
@@ -102,7 +167,7 @@ const char* variant()
     if (amd_with_avx512())
         return "x86-64-v4 (AMD): AVX-512 for every rule";
     if (__builtin_cpu_supports("x86-64-v4"))
-        return "x86-64-v4: AVX-512 for Simpson and f0, AVX2 for the rest";
+        return "x86-64-v4: AVX-512 for Simpson and f0, AVX2 for the rest, AVX-512 beside the chain";
     if (__builtin_cpu_supports("x86-64-v3"))
         return "x86-64-v3: AVX2";
     return "x86-64: SSE2";

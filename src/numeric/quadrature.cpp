@@ -5,7 +5,9 @@
 double integrate(Rule rule, const IntegrandEntry& e, double a, double b, int n, Progress progress)
 {
     for (std::size_t k = 0; k < integrand_count; ++k)
-        if (integrand_catalogue[k].f == e.f)
-            return engine::integrate_with(engine::chosen_width(rule, e), rule, k, a, b, n, progress);
+        if (integrand_catalogue[k].f == e.f) {
+            const engine::Sharing sharing = engine::chosen_sharing(rule, e);
+            return engine::integrate_shared(engine::chosen_width(rule, e), sharing, rule, k, a, b, n, progress);
+        }
     return rule_entry(rule).plain(a, b, n, e.f);
 }
