@@ -1,20 +1,27 @@
-// Nanoseconds per subinterval at n = 10^8 (--n=N for another) on [0, 2]: each rule on each
-// integrand, the straightforward loop (the integrand called through a
-// pointer at every point), the floor (the chain of dependent additions that
-// the order of summation sets: n for rectangle and trapezoid, n/2 for
-// Simpson), the same rule with its progress line forced on (written to the
-// null device from the first chunk), and the other width of vectors than the
-// one this processor is given. Median of five repetitions, interleaved.
+// Nanoseconds per subinterval at n = 10^8 (--n=N for another) on [0, 2]: each
+// rule on each integrand as integrate() runs it (with other threads
+// evaluating beside the chain of additions where the processor's choice says
+// so), the calling thread alone (the engine without threads), W threads
+// beside it on every rule and integrand (--workers=W; by default one core
+// fewer than there are, at least one), the straightforward loop (the
+// integrand called through a pointer at every point), the floor (the chain
+// of dependent additions that the order of summation sets: n for rectangle
+// and trapezoid, n/2 for Simpson), the run with its progress line forced on
+// (written to the null device from the first chunk), and the calling thread
+// alone on the other width of vectors than the one this processor is given.
+// Median of five repetitions, interleaved.
 //
 // Prints a summary table; --raw adds Google Benchmark's own lines.
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <map>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "engine.h"
@@ -23,11 +30,18 @@
 namespace {
 
 int n = 100000000;
+int workers = 0;
 
-void fast(benchmark::State& state, Rule rule, const IntegrandEntry* e)
+void shared(benchmark::State& state, engine::Width width, engine::Sharing sharing, Rule rule, std::size_t k)
 {
     for (auto _ : state)
-        benchmark::DoNotOptimize(integrate(rule, *e, 0.0, 2.0, n));
+        benchmark::DoNotOptimize(engine::integrate_shared(width, sharing, rule, k, 0.0, 2.0, n));
+}
+
+void alone(benchmark::State& state, engine::Width width, Rule rule, std::size_t k)
+{
+    for (auto _ : state)
+        benchmark::DoNotOptimize(engine::integrate_with(width, rule, k, 0.0, 2.0, n));
 }
 
 void with_progress(benchmark::State& state, Rule rule, const IntegrandEntry* e)
@@ -43,12 +57,6 @@ void with_progress(benchmark::State& state, Rule rule, const IntegrandEntry* e)
         erase_progress(line);
     }
     std::fclose(null);
-}
-
-void other_width(benchmark::State& state, engine::Width width, Rule rule, std::size_t k)
-{
-    for (auto _ : state)
-        benchmark::DoNotOptimize(engine::integrate_with(width, rule, k, 0.0, 2.0, n));
 }
 
 void plain(benchmark::State& state, Rule rule, const IntegrandEntry* e)
@@ -108,9 +116,13 @@ int main(int argc, char** argv)
             medians.raw = true;
         else if (std::strncmp(argv[k], "--n=", 4) == 0)
             n = std::atoi(argv[k] + 4);
+        else if (std::strncmp(argv[k], "--workers=", 10) == 0)
+            workers = std::atoi(argv[k] + 10);
         else
             args.push_back(argv[k]);
     }
+    if (workers < 1)
+        workers = std::max(1, static_cast<int>(std::thread::hardware_concurrency()) - 1);
     // One run of a long rule is timed well; a short one is repeated.
     auto add = [](const std::string& name, auto fn, auto... a) {
         auto* b = benchmark::RegisterBenchmark(name.c_str(), fn, a...);
@@ -124,13 +136,17 @@ int main(int argc, char** argv)
         for (std::size_t k = 0; k < integrand_count; ++k) {
             const IntegrandEntry& e = integrand_catalogue[k];
             const std::string name = std::string(r.name) + "/f" + e.label;
-            add(name, fast, r.rule, &e);
+            const engine::Width width = engine::chosen_width(r.rule, e);
+            engine::Width other = engine::Width::widest;
+            if (width == engine::Width::widest)
+                other = engine::Width::up_to_avx2;
+            const engine::Sharing forced{workers, 0};
+            add(name, shared, width, engine::chosen_sharing(r.rule, e), r.rule, k);
+            add("alone/" + name, alone, width, r.rule, k);
+            add("forced/" + name, shared, width, forced, r.rule, k);
             add("baseline/" + name, plain, r.rule, &e);
             add("progress/" + name, with_progress, r.rule, &e);
-            engine::Width other = engine::Width::widest;
-            if (engine::chosen_width(r.rule, e) == engine::Width::widest)
-                other = engine::Width::up_to_avx2;
-            add("other/" + name, other_width, other, r.rule, k);
+            add("other/" + name, alone, other, r.rule, k);
         }
     // Repetitions of different benchmarks interleaved at random, so that a
     // drift of the clock rate falls on all of them alike.
@@ -140,9 +156,10 @@ int main(int argc, char** argv)
     benchmark::Initialize(&count, args.data());
     benchmark::RunSpecifiedBenchmarks(&medians);
 
-    std::printf("\nCPU: %s\nvariant: %s\nn: %d\n\n", cpu_model().c_str(), engine::variant(), n);
-    std::printf("%-10s %-4s %8s %9s %9s %7s %9s %9s\n", "rule", "f", "ns/sub", "baseline", "speed-up", "/floor",
-                "progress", "other w.");
+    std::printf("\nCPU: %s\nvariant: %s\nn: %d\nforced: %d threads beside the chain\n\n", cpu_model().c_str(),
+                engine::variant(), n, workers);
+    std::printf("%-10s %-4s %7s %8s %8s %6s %8s %9s %7s %9s %9s\n", "rule", "f", "threads", "ns/sub", "alone", "gain",
+                "forced", "baseline", "/floor", "progress", "other w.");
     double log_sum = 0;
     double progress_log_sum = 0;
     int polynomials = 0;
@@ -152,14 +169,20 @@ int main(int argc, char** argv)
         for (const IntegrandEntry& e : integrand_catalogue) {
             const std::string name = std::string(r.name) + "/f" + e.label;
             const double t = medians.ns[name];
+            const double one = medians.ns["alone/" + name];
+            const double beside = medians.ns["forced/" + name];
+            const engine::Sharing chosen = engine::chosen_sharing(r.rule, e);
+            int threads = 0;
+            if (n >= chosen.threshold)
+                threads = chosen.workers;
             const double base = medians.ns["baseline/" + name];
             const double shown = medians.ns["progress/" + name];
             const double wide = medians.ns["other/" + name];
-            if (t <= 0 || base <= 0)
+            if (t <= 0)
                 continue; // not run: filtered out
-            std::printf("%-10s f%-3c %8.3f %9.3f %9.2f %7.2f %9.3f %9.3f\n", r.name, e.label, t, base, base / t,
-                        t / floor_ns, shown / t, wide);
-            if (e.label != 'A') {
+            std::printf("%-10s f%-3c %7d %8.3f %8.3f %6.2f %8.3f %9.3f %7.2f %9.3f %9.3f\n", r.name, e.label, threads, t,
+                        one, one / t, beside, base, t / floor_ns, shown / t, wide);
+            if (e.label != 'A' && base > 0) {
                 log_sum += std::log(base / t);
                 ++polynomials;
             }
@@ -175,7 +198,9 @@ int main(int argc, char** argv)
     if (measured > 0)
         std::printf("geometric-mean time with the progress line forced on: %.4f of the time without\n",
                     std::exp(progress_log_sum / measured));
-    std::printf("progress: time with the progress line forced on / without; other w.: ns/sub on the other width "
-                "of vectors\n");
+    std::printf("threads: beside the chain as integrate() chooses at this n; alone: ns/sub on the calling thread "
+                "alone;\ngain: alone / ns/sub; forced: ns/sub with the forced threads on every row; baseline: ns/sub of "
+                "the\nstraightforward loop; progress: time with the progress line forced on / without; other w.: "
+                "ns/sub\nalone on the other width of vectors\n");
     return 0;
 }
