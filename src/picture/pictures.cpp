@@ -17,6 +17,8 @@ constexpr double text_width_max = 760.0;
 // outlines would merge into one block.
 constexpr long long most_panels = 300;
 constexpr double log10_of_2 = 0.30102999566398120;
+// The errors' box leaves room on its right for the names of the slopes.
+constexpr double errors_width = 630.0;
 
 struct Bounds {
     double lo = INFINITY;
@@ -44,9 +46,9 @@ Bounds padded(Bounds b, double part, double least)
     return Bounds{b.lo - margin, b.hi + margin};
 }
 
-Frame frame_of(const Bounds& x, const Bounds& y)
+Frame frame_of(const Bounds& x, const Bounds& y, double width = plot_width)
 {
-    return Frame{plot_left, plot_top, plot_width, plot_height, x.lo, x.hi, y.lo, y.hi};
+    return Frame{plot_left, plot_top, width, plot_height, x.lo, x.hi, y.lo, y.hi};
 }
 
 std::string xy(Point p) { return coordinate(p.x) + " " + coordinate(p.y); }
@@ -148,6 +150,12 @@ std::string panel_path(const Panel& s)
     return d + " L" + xy(s.base1) + " Z";
 }
 
+// A point where the rule evaluates the integrand.
+void add_dot(Svg& svg, Point p)
+{
+    svg.body += "<circle cx=\"" + coordinate(p.x) + "\" cy=\"" + coordinate(p.y) + "\" r=\"3\" fill=\"#08519c\"/>\n";
+}
+
 bool finite_panel(const RulePanel& p)
 {
     return std::isfinite(p.y0) && std::isfinite(p.y1) && (!p.arc || std::isfinite(p.ym));
@@ -237,6 +245,15 @@ std::string panels_svg(const Task& task, const std::vector<Rule>& rules, double 
         if (finite_panel(p))
             svg.body += "<path class=\"panel\" d=\"" + panel_path(panel_shape(frame, p)) +
                         "\" fill=\"#6baed6\" fill-opacity=\"0.4\" stroke=\"#08519c\" stroke-width=\"1\"/>\n";
+    for (const RulePanel& p : panels) {
+        if (!finite_panel(p))
+            continue;
+        add_dot(svg, to_picture(frame, p.x0, p.y0));
+        if (p.arc)
+            add_dot(svg, to_picture(frame, p.xm, p.ym));
+        if (p.arc || rule_entry(rules[0]).rule == Rule::trapezoid)
+            add_dot(svg, to_picture(frame, p.x1, p.y1));
+    }
     for (const auto& piece : pieces)
         svg.body += "<path class=\"curve\" d=\"" + path_of(frame, piece) +
                     "\" fill=\"none\" stroke=\"#000000\" stroke-width=\"1.5\" stroke-linejoin=\"round\"/>\n";
@@ -362,13 +379,18 @@ void add_reference(Svg& svg, const Frame& f, double u, double v, double p, const
     const Point start = to_picture(f, from, v + (from - u) * slope);
     const Point end = to_picture(f, to, v + (to - u) * slope);
     add_line(svg, start, end, " class=\"reference\" stroke=\"#777777\" stroke-width=\"1\" stroke-dasharray=\"6 4\"");
+    // Beyond the box's right side where the line leaves it there, else
+    // inside over its bottom: on a white ground, as lines may cross it.
     Label label{end.x + 4, end.y - 6, text_width(name, font_size), "start"};
     if (to == f.x1)
-        label = Label{end.x - 4, end.y - 8, label.width, "end"};
+        label = Label{end.x + 6, end.y + 4, label.width, "start"};
     for (int k = 0; k < 8 && std::any_of(placed.begin(), placed.end(), [&](const Label& q) { return overlaps(label, q); }); ++k)
         label.y -= line_height;
     placed.push_back(label);
-    add_text(svg, label.x, label.y, name, " fill=\"#555555\" text-anchor=\"" + label.anchor + "\"");
+    svg.body += "<rect x=\"" + coordinate(label.x - 2) + "\" y=\"" + coordinate(label.y - font_size) + "\" width=\"" +
+                coordinate(label.width + 4) + "\" height=\"" + coordinate(font_size + 4) +
+                "\" fill=\"#ffffff\" fill-opacity=\"0.85\"/>\n";
+    add_text(svg, label.x, label.y, name, " class=\"slope\" fill=\"#444444\"");
 }
 
 struct Plotted {
@@ -449,7 +471,7 @@ std::string convergence_svg(const Task& task, const std::vector<Convergence>& al
     include(y, anchor.y);
     if (!(y.lo <= y.hi))
         y = Bounds{-16.0, 0.0};
-    const Frame frame = frame_of(Bounds{0.7, last_power + 0.3}, padded(y, 0.04, 0.5));
+    const Frame frame = frame_of(Bounds{0.7, last_power + 0.3}, padded(y, 0.04, 0.5), errors_width);
     Svg svg;
     draw_axes(svg, frame, n_ticks(frame, last_power), decade_ticks(frame));
     std::vector<Label> placed;

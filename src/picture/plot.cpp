@@ -147,7 +147,7 @@ std::vector<Tick> linear_ticks(double low, double high, double pixels, bool hori
         double room = 2 * size; // a line and a half of text between labels above each other
         if (horizontal)
             for (const Tick& t : ticks)
-                room = std::max(room, text_width(t.label, size) + size);
+                room = std::max(room, text_width(t.label, size) + 2 * size);
         if (step_value(step) / span * pixels >= room)
             return ticks;
     }
