@@ -471,7 +471,11 @@ std::string convergence_svg(const Task& task, const std::vector<Convergence>& al
     include(y, anchor.y);
     if (!(y.lo <= y.hi))
         y = Bounds{-16.0, 0.0};
-    const Frame frame = frame_of(Bounds{0.7, last_power + 0.3}, padded(y, 0.04, 0.5), errors_width);
+    Bounds decades = padded(y, 0.04, 0.5);
+    // Two labelled decades at least, or the axis cannot be read.
+    if (std::ceil(decades.lo) > std::floor(decades.hi) - 1)
+        decades = Bounds{std::floor(decades.lo), std::ceil(decades.hi)};
+    const Frame frame = frame_of(Bounds{0.7, last_power + 0.3}, decades, errors_width);
     Svg svg;
     draw_axes(svg, frame, n_ticks(frame, last_power), decade_ticks(frame));
     std::vector<Label> placed;
