@@ -259,6 +259,15 @@ TEST_P(Documents, ShowWhatTheProgramDoes)
             run_in(dir, "{ " + command + "; } > shown.txt 2>&1");
             EXPECT_EQ(screen_lines(read_file(dir / "shown.txt")), screen_lines(shown)) << GetParam() << ": " << block[k];
             ++examples;
+            // A picture the example draws is the one in doc/ that README
+            // shows; INTEGRATE_UPDATE_PICTURES=1 puts the new one there.
+            std::smatch svg;
+            if (!std::regex_search(command, svg, std::regex("--svg[ =](\\S+)")))
+                continue;
+            const fs::path kept = fs::path(CASES_DIR) / "../../doc" / svg[1].str();
+            if (std::getenv("INTEGRATE_UPDATE_PICTURES") != nullptr)
+                write_file(kept, read_file(dir / svg[1].str()));
+            EXPECT_EQ(read_file(dir / svg[1].str()), read_file(kept)) << svg[1] << " drifted from doc/";
         }
     }
     EXPECT_GT(examples, 0);

@@ -9,6 +9,7 @@
 #include "convergence.h"
 #include "dialogue.h"
 #include "options.h"
+#include "picture.h"
 
 namespace {
 
@@ -49,9 +50,10 @@ void say_result(std::FILE* out, const Options& o, Rule rule, double result, cons
                      n + 1LL);
 }
 
-// One run per rule, each recorded as the dialogue records it.
+// One run per rule, each recorded as the dialogue records it. Returns the
+// results in the rules' order.
 // NOLINTNEXTLINE(bugprone-easily-swappable-parameters): out, err, as the standard streams go
-void run_each(const Options& o, std::FILE* out, std::FILE* err)
+std::vector<double> run_each(const Options& o, std::FILE* out, std::FILE* err)
 {
     ResultsLog res;
     if (o.log) {
@@ -81,10 +83,35 @@ void run_each(const Options& o, std::FILE* out, std::FILE* err)
     }
     close_results_log(res);
     if (!o.exact)
-        return;
+        return results;
     say_integral(out, integral);
     for (std::size_t k = 0; k < o.rules.size(); ++k)
         say_result(out, o, o.rules[k], results[k], integral);
+    return results;
+}
+
+// The picture after everything else is written, so that standard output
+// is the same with --svg as without; false where it could not be written.
+bool draw(const Options& o, std::FILE* err, const std::vector<double>& results, const std::vector<Convergence>& all,
+          const Integral& integral)
+{
+    if (o.svg.empty())
+        return true;
+    const Task task{o.f, o.a, o.b, o.n, integral};
+    std::string picture;
+    if (o.table)
+        picture = convergence_svg(task, all);
+    else
+        picture = panels_svg(task, o.rules, results.at(0));
+    const int error = write_picture(o.svg, picture);
+    if (error == 0)
+        return true;
+    const char* reason = "nie je obycajny subor";
+    if (error != not_a_regular_file)
+        reason = system_reason(error);
+    std::fprintf(err, "Upozornenie: obrazok %s sa nepodarilo zapisat (%s).\n", o.svg.c_str(), reason);
+    std::fflush(err);
+    return false;
 }
 
 // Columns padded to their widest cell, right-aligned, two spaces apart.
@@ -175,8 +202,14 @@ int run_command_line(const std::vector<std::string>& args, std::FILE* out, std::
         std::fputs(usage_text, out);
     if (parsed == Parsed::version)
         std::fputs("integrate " INTEGRATE_VERSION "\n", out);
-    if (parsed == Parsed::run && !o.table)
-        run_each(o, out, err);
+    bool drawn = true;
+    if (parsed == Parsed::run && !o.table) {
+        const std::vector<double> results = run_each(o, out, err);
+        Integral integral;
+        if (!o.svg.empty())
+            integral = exact_integral(*o.f, o.a, o.b);
+        drawn = draw(o, err, results, {}, integral);
+    }
     if (parsed == Parsed::run && o.table) {
         const Integral integral = exact_integral(*o.f, o.a, o.b);
         ProgressLine progress = progress_line_on(err);
@@ -186,10 +219,11 @@ int run_command_line(const std::vector<std::string>& args, std::FILE* out, std::
             print_csv(out, all);
         else
             print_table(out, o, integral, all);
+        drawn = draw(o, err, {}, all, integral);
     }
     errno = 0;
     if (std::fflush(out) == 0 && !std::ferror(out))
-        return 0;
+        return drawn ? 0 : 1;
     warn(err, "Upozornenie: zapis na standardny vystup zlyhal (%s).\n", system_reason(errno != 0 ? errno : EIO));
     return 1;
 }

@@ -1,0 +1,188 @@
+#include "panels.h"
+
+#include <cmath>
+
+namespace {
+
+// Where the integrand is followed to its last finite value, in pixels: far
+// below what a screen or a printer shows.
+constexpr double edge_pixels = 1e-4;
+// A chord stands for the curve when the curve's middle is this close to it.
+constexpr double chord_pixels = 0.1;
+// The first samples lie closer than a pixel apart, so that no island of
+// finite values a pixel wide is missed between them.
+constexpr int first_samples = 1024;
+
+struct Tracer {
+    Integrand f;
+    Frame frame;
+    std::vector<std::vector<Point>> pieces;
+};
+
+void follow(Tracer& t, Point p, Point q);
+
+double pixels_x(const Frame& frame, double dx) { return std::fabs(dx) / (frame.x1 - frame.x0) * frame.width; }
+
+double pixels_y(const Frame& frame, double dy) { return std::fabs(dy) / (frame.y1 - frame.y0) * frame.height; }
+
+void extend(Tracer& t, Point p)
+{
+    if (t.pieces.empty())
+        t.pieces.emplace_back();
+    t.pieces.back().push_back(p);
+}
+
+void end_piece(Tracer& t)
+{
+    if (!t.pieces.empty() && !t.pieces.back().empty())
+        t.pieces.emplace_back();
+}
+
+// The finite point nearest the edge between `finite` and `other`.
+Point edge(const Tracer& t, double finite, double other)
+{
+    while (pixels_x(t.frame, other - finite) > edge_pixels) {
+        const double mid = finite + (other - finite) / 2;
+        if (mid == finite || mid == other)
+            break;
+        if (std::isfinite(t.f(mid)))
+            finite = mid;
+        else
+            other = mid;
+    }
+    return Point{finite, t.f(finite)};
+}
+
+// From p (drawn) up to where the values stop before `gap`; the piece ends.
+void follow_to_gap(Tracer& t, Point p, double gap)
+{
+    const Point e = edge(t, p.x, gap);
+    if (e.x != p.x)
+        follow(t, p, e);
+    end_piece(t);
+}
+
+// From where the values start after `gap` on to q.
+void follow_from_gap(Tracer& t, double gap, Point q)
+{
+    const Point s = edge(t, q.x, gap);
+    extend(t, s);
+    if (s.x != q.x)
+        follow(t, s, q);
+}
+
+// From p (drawn) to q, both finite: halved until each chord is within
+// chord_pixels of the curve's middle. The depth stays below 50: every level
+// halves a piece that starts under a pixel and stops under edge_pixels.
+void follow(Tracer& t, Point p, Point q)
+{
+    const double xm = p.x + (q.x - p.x) / 2;
+    const double ym = t.f(xm);
+    if (pixels_x(t.frame, q.x - p.x) < edge_pixels || xm == p.x || xm == q.x) {
+        extend(t, q);
+        return;
+    }
+    if (!std::isfinite(ym)) {
+        follow_to_gap(t, p, xm);
+        follow_from_gap(t, xm, q);
+        return;
+    }
+    if (pixels_y(t.frame, ym - (p.y + (q.y - p.y) / 2)) <= chord_pixels) {
+        extend(t, q);
+        return;
+    }
+    follow(t, p, Point{xm, ym});
+    follow(t, Point{xm, ym}, q);
+}
+
+} // namespace
+
+long long panel_count(Rule rule, int n)
+{
+    if (n <= 0)
+        return 0;
+    if (rule == Rule::simpson)
+        return (n + 1LL) / 2;
+    return n;
+}
+
+std::vector<RulePanel> rule_panels(Rule rule, Integrand f, double a, double b, int n)
+{
+    std::vector<RulePanel> panels;
+    if (n <= 0)
+        return panels;
+    if (rule == Rule::rectangle) {
+        const double h = (b - a) / (double)n;
+        for (int i = 0; i < n; i++) {
+            const double x = (double)i * h + a;
+            const double y = f(x);
+            panels.push_back(RulePanel{x, y, x + h, y});
+        }
+    } else if (rule == Rule::trapezoid) {
+        const double h = (b - a) / (double)n;
+        double x = a;
+        double y = f(a);
+        for (int i = 1; i <= n; i++) {
+            double next = b;
+            if (i < n)
+                next = (double)i * h + a;
+            const double y_next = f(next);
+            panels.push_back(RulePanel{x, y, next, y_next});
+            x = next;
+            y = y_next;
+        }
+    } else {
+        const long long m = n % 2 == 1 ? (long long)n + 1 : n;
+        const double h = (b - a) / (double)m;
+        for (long long i = 0; i < m - 1; i += 2) {
+            const double x = (double)i * h + a;
+            const double x2 = 2.0 * h + x;
+            panels.push_back(RulePanel{x, f(x), x2, f(x2), true, x + h, f(x + h)});
+        }
+    }
+    return panels;
+}
+
+Panel panel_shape(const Frame& frame, const RulePanel& p)
+{
+    Panel shape;
+    shape.base0 = to_picture(frame, p.x0, 0.0);
+    shape.top0 = to_picture(frame, p.x0, p.y0);
+    shape.top1 = to_picture(frame, p.x1, p.y1);
+    shape.base1 = to_picture(frame, p.x1, 0.0);
+    shape.arc = p.arc;
+    if (p.arc) {
+        // B(1/2) = top0/4 + control/2 + top1/4 is the middle point.
+        const Point mid = to_picture(frame, p.xm, p.ym);
+        shape.control = Point{2 * mid.x - (shape.top0.x + shape.top1.x) / 2, 2 * mid.y - (shape.top0.y + shape.top1.y) / 2};
+    }
+    return shape;
+}
+
+std::vector<std::vector<Point>> curve_pieces(Integrand f, const Frame& frame)
+{
+    Tracer t{f, frame, {}};
+    Point prev{frame.x0, f(frame.x0)};
+    if (std::isfinite(prev.y))
+        extend(t, prev);
+    for (int k = 1; k <= first_samples; ++k) {
+        double x = frame.x1;
+        if (k < first_samples)
+            x = frame.x0 + (frame.x1 - frame.x0) * k / first_samples;
+        const Point cur{x, f(x)};
+        const bool was = std::isfinite(prev.y);
+        const bool is = std::isfinite(cur.y);
+        if (was && is)
+            follow(t, prev, cur);
+        else if (was)
+            follow_to_gap(t, prev, cur.x);
+        else if (is)
+            follow_from_gap(t, prev.x, cur);
+        prev = cur;
+    }
+    std::vector<std::vector<Point>> pieces;
+    for (auto& piece : t.pieces)
+        if (piece.size() >= 2)
+            pieces.push_back(std::move(piece));
+    return pieces;
+}

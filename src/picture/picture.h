@@ -1,0 +1,37 @@
+// The pictures of --svg, as SVG 1.1 text: one run's panels over the
+// integrand, or a table's errors against n on log-log axes. Every word is
+// Slovak in plain ASCII; the same input gives the same bytes on every system
+// (for sqrt(sin x), as far as the math library's sin agrees).
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "convergence.h"
+#include "exact.h"
+
+// What was asked: the integrand, the interval as read, n, and the exact
+// integral over the interval (exact_integral(*f, a, b)).
+struct Task {
+    const IntegrandEntry* f = nullptr;
+    double a = 0.0;
+    double b = 0.0;
+    int n = 0;
+    Integral integral;
+};
+
+// The integrand over [a, b] with the panels of rules[0] on the rule's own
+// points, and under it a caption: the integrand, a, b, n, the rule,
+// `result` (the first rule's), the integral and the error.
+std::string panels_svg(const Task& task, const std::vector<Rule>& rules, double result);
+
+// Each rule's absolute error against n on log-log axes, with reference
+// slopes; rows at the level of rounding drawn hollow.
+std::string convergence_svg(const Task& task, const std::vector<Convergence>& all);
+
+// Writes `text` into `path` whole or not at all: into a new file beside it,
+// then renamed over it, so that `path` is always either what it was or the
+// whole picture, and nothing else is left behind. Returns 0, an errno value,
+// or not_a_regular_file (a folder, a device or a FIFO is never replaced).
+int write_picture(const std::string& path, const std::string& text);
+constexpr int not_a_regular_file = -1;

@@ -1,0 +1,526 @@
+#include <algorithm>
+#include <cmath>
+
+#include "panels.h"
+#include "picture.h"
+
+namespace {
+
+// The plot's box; the texts under it fill the rest of the 800 pixels' width.
+constexpr double plot_left = 80.0;
+constexpr double plot_top = 30.0;
+constexpr double plot_width = 690.0;
+constexpr double plot_height = 380.0;
+constexpr double text_left = 20.0;
+constexpr double text_width_max = 760.0;
+// Past this many panels each is under two pixels wide: shading and
+// outlines would merge into one block.
+constexpr long long most_panels = 300;
+constexpr double log10_of_2 = 0.30102999566398120;
+// The errors' box leaves room on its right for the names of the slopes.
+constexpr double errors_width = 630.0;
+
+struct Bounds {
+    double lo = INFINITY;
+    double hi = -INFINITY;
+};
+
+void include(Bounds& b, double v)
+{
+    if (!std::isfinite(v))
+        return;
+    b.lo = std::min(b.lo, v);
+    b.hi = std::max(b.hi, v);
+}
+
+// Bounds with a margin of `part` of their span on each side, never empty.
+Bounds padded(Bounds b, double part, double least)
+{
+    if (!(b.lo <= b.hi)) {
+        b.lo = -least;
+        b.hi = least;
+    }
+    double margin = (b.hi - b.lo) * part;
+    if (!(margin > 0.0))
+        margin = std::max(least, std::fabs(b.lo) * part);
+    return Bounds{b.lo - margin, b.hi + margin};
+}
+
+Frame frame_of(const Bounds& x, const Bounds& y, double width = plot_width)
+{
+    return Frame{plot_left, plot_top, width, plot_height, x.lo, x.hi, y.lo, y.hi};
+}
+
+std::string xy(Point p) { return coordinate(p.x) + " " + coordinate(p.y); }
+
+std::string path_of(const Frame& frame, const std::vector<Point>& piece)
+{
+    std::string d;
+    std::string last;
+    for (const Point& p : piece) {
+        const std::string here = xy(to_picture(frame, p.x, p.y));
+        if (here == last)
+            continue;
+        d += (d.empty() ? "M" : " L") + here;
+        last = here;
+    }
+    return d;
+}
+
+double bottom(const Frame& f) { return f.top + f.height; }
+
+// The box's left and bottom sides as axes, their ticks outside it with
+// labels, and faint grid lines inside at the same ticks. `x_at` and `y_at`
+// give a tick's place in the frame's numbers.
+void draw_axes(Svg& svg, const Frame& f, const std::vector<Tick>& x_ticks, const std::vector<Tick>& y_ticks)
+{
+    const std::string grid = " stroke=\"#dddddd\" stroke-width=\"1\"";
+    for (const Tick& t : x_ticks) {
+        const double px = to_picture(f, t.value, f.y0).x;
+        add_line(svg, Point{px, f.top}, Point{px, bottom(f)}, grid);
+        svg.body += "<line class=\"xtick\" x1=\"" + coordinate(px) + "\" y1=\"" + coordinate(bottom(f)) + "\" x2=\"" +
+                    coordinate(px) + "\" y2=\"" + coordinate(bottom(f) + 5) + "\" stroke=\"#000000\"/>\n";
+        add_text(svg, px, bottom(f) + 18, t.label, " text-anchor=\"middle\"");
+    }
+    for (const Tick& t : y_ticks) {
+        const double py = to_picture(f, f.x0, t.value).y;
+        add_line(svg, Point{f.left, py}, Point{f.left + f.width, py}, grid);
+        svg.body += "<line class=\"ytick\" x1=\"" + coordinate(f.left - 5) + "\" y1=\"" + coordinate(py) + "\" x2=\"" +
+                    coordinate(f.left) + "\" y2=\"" + coordinate(py) + "\" stroke=\"#000000\"/>\n";
+        add_text(svg, f.left - 8, py + 4, t.label, " text-anchor=\"end\"");
+    }
+    const std::string axis = " class=\"axis\" stroke=\"#000000\" stroke-width=\"1.5\"";
+    add_line(svg, Point{f.left, bottom(f)}, Point{f.left + f.width, bottom(f)}, axis);
+    add_line(svg, Point{f.left, bottom(f)}, Point{f.left, f.top}, axis);
+}
+
+// The axes' names: x at the right end under the tick labels, y over the box.
+void name_axes(Svg& svg, const Frame& f, const std::string& x_name, const std::string& y_name)
+{
+    add_text(svg, f.left + f.width, bottom(f) + 34, x_name, " text-anchor=\"end\" font-style=\"italic\"");
+    add_text(svg, f.left, f.top - 12, y_name, " text-anchor=\"middle\" font-style=\"italic\"");
+}
+
+// Lines of text from `y` down, each wrapped to the picture's width; returns
+// the baseline after the last.
+double add_caption(Svg& svg, double y, const std::vector<std::string>& paragraphs)
+{
+    for (const std::string& paragraph : paragraphs)
+        for (const std::string& line : wrapped(paragraph, text_width_max, font_size)) {
+            add_text(svg, text_left, y, line);
+            y += line_height;
+        }
+    return y;
+}
+
+std::string number_17(double v) { return general_text(v, 17); }
+
+std::string interval_words(const Task& task)
+{
+    return std::string("f(x) = ") + integrand_text(task.f->key) + " od a = " + number_17(task.a) + " po b = " +
+           number_17(task.b);
+}
+
+std::string integral_words(const Integral& integral)
+{
+    if (integral.kind == IntegralKind::real)
+        return "integral " + integral.digits;
+    return "integral -";
+}
+
+// The parabola's highest or lowest point between its ends, where it has one.
+void include_arc(Bounds& y, const RulePanel& p)
+{
+    const double c = 2 * p.ym - (p.y0 + p.y1) / 2;
+    const double curvature = p.y0 - 2 * c + p.y1;
+    if (curvature == 0.0)
+        return;
+    const double t = (p.y0 - c) / curvature;
+    if (t > 0.0 && t < 1.0)
+        include(y, (1 - t) * (1 - t) * p.y0 + 2 * t * (1 - t) * c + t * t * p.y1);
+}
+
+std::string panel_path(const Panel& s)
+{
+    std::string d = "M" + xy(s.base0) + " L" + xy(s.top0);
+    if (s.arc)
+        d += " Q" + xy(s.control) + " " + xy(s.top1);
+    else
+        d += " L" + xy(s.top1);
+    return d + " L" + xy(s.base1) + " Z";
+}
+
+// A point where the rule evaluates the integrand.
+void add_dot(Svg& svg, Point p)
+{
+    svg.body += "<circle cx=\"" + coordinate(p.x) + "\" cy=\"" + coordinate(p.y) + "\" r=\"3\" fill=\"#08519c\"/>\n";
+}
+
+bool finite_panel(const RulePanel& p)
+{
+    return std::isfinite(p.y0) && std::isfinite(p.y1) && (!p.arc || std::isfinite(p.ym));
+}
+
+std::vector<std::string> panels_notes(const Task& task, const std::vector<Rule>& rules, bool drawn, bool gaps)
+{
+    const RuleEntry& rule = rule_entry(rules[0]);
+    std::vector<std::string> notes;
+    if (rules.size() > 1) {
+        std::string keys;
+        for (Rule r : rules)
+            keys += rule_entry(r).key;
+        notes.push_back(std::string("Z metod ") + keys + " je nakreslena len prva, " + rule.record_name + " (" +
+                        rule.key + ").");
+    }
+    const std::string note = integral_note(task.integral);
+    if (!note.empty())
+        notes.push_back(note);
+    if (gaps)
+        notes.push_back(std::string("Kde ") + integrand_text(task.f->key) +
+                        " nie je realne cislo, krivka ma medzeru.");
+    if (rules[0] == Rule::simpson && task.n > 0 && task.n % 2 == 1)
+        notes.push_back("N = " + std::to_string(task.n) + " je neparne, Simpsonova metoda pocitala na " +
+                        std::to_string(task.n + 1LL) + " subintervaloch: oblukov je " +
+                        std::to_string(panel_count(rules[0], task.n)) + ".");
+    if (rules[0] == Rule::rectangle && task.a > task.b && drawn)
+        notes.push_back("a > b: obdlzniky stoja na pravych koncoch subintervalov [b, a], ako ich berie metoda.");
+    if (task.n <= 0)
+        notes.push_back("Pri N = " + std::to_string(task.n) + " metoda nema ziadne panely.");
+    else if (!drawn && panel_count(rules[0], task.n) > most_panels)
+        notes.push_back("Panelov je " + std::to_string(panel_count(rules[0], task.n)) +
+                        ", su prilis tenke na zobrazenie: nakreslena je len funkcia.");
+    return notes;
+}
+
+} // namespace
+
+std::string panels_svg(const Task& task, const std::vector<Rule>& rules, double result)
+{
+    const RuleEntry& rule = rule_entry(rules[0]);
+    const bool plottable = std::isfinite(task.a) && std::isfinite(task.b);
+    Bounds x;
+    if (plottable) {
+        include(x, task.a);
+        include(x, task.b);
+    }
+    if (!(x.lo < x.hi))
+        x = padded(x, 0.0, 1.0);
+    std::vector<RulePanel> panels;
+    const long long count = panel_count(rules[0], task.n);
+    if (plottable && count <= most_panels)
+        panels = rule_panels(rules[0], task.f->f, task.a, task.b, task.n);
+    Bounds y;
+    include(y, 0.0);
+    for (const RulePanel& p : panels) {
+        if (!finite_panel(p))
+            continue;
+        include(y, p.y0);
+        include(y, p.y1);
+        if (p.arc)
+            include_arc(y, p);
+    }
+    for (int k = 0; k <= 1024 && plottable; ++k)
+        include(y, task.f->f(x.lo + (x.hi - x.lo) * k / 1024));
+    Frame frame = frame_of(x, padded(y, 0.05, 1.0));
+    std::vector<std::vector<Point>> pieces;
+    if (plottable) {
+        pieces = curve_pieces(task.f->f, frame);
+        // Points found between the first samples may reach past them.
+        const Bounds sampled = y;
+        for (const auto& piece : pieces)
+            for (const Point& p : piece)
+                include(y, p.y);
+        if (y.lo < sampled.lo || y.hi > sampled.hi) {
+            frame = frame_of(x, padded(y, 0.05, 1.0));
+            pieces = curve_pieces(task.f->f, frame);
+        }
+    }
+    Svg svg;
+    draw_axes(svg, frame, linear_ticks(frame.x0, frame.x1, frame.width, true, font_size),
+              linear_ticks(frame.y0, frame.y1, frame.height, false, font_size));
+    if (frame.y0 < 0.0 && frame.y1 > 0.0)
+        add_line(svg, to_picture(frame, frame.x0, 0.0), to_picture(frame, frame.x1, 0.0),
+                 " stroke=\"#555555\" stroke-width=\"1\"");
+    for (const RulePanel& p : panels)
+        if (finite_panel(p))
+            svg.body += "<path class=\"panel\" d=\"" + panel_path(panel_shape(frame, p)) +
+                        "\" fill=\"#6baed6\" fill-opacity=\"0.4\" stroke=\"#08519c\" stroke-width=\"1\"/>\n";
+    for (const RulePanel& p : panels) {
+        if (!finite_panel(p))
+            continue;
+        add_dot(svg, to_picture(frame, p.x0, p.y0));
+        if (p.arc)
+            add_dot(svg, to_picture(frame, p.xm, p.ym));
+        if (p.arc || rule_entry(rules[0]).rule == Rule::trapezoid)
+            add_dot(svg, to_picture(frame, p.x1, p.y1));
+    }
+    for (const auto& piece : pieces)
+        svg.body += "<path class=\"curve\" d=\"" + path_of(frame, piece) +
+                    "\" fill=\"none\" stroke=\"#000000\" stroke-width=\"1.5\" stroke-linejoin=\"round\"/>\n";
+    name_axes(svg, frame, "x", "f(x)");
+    const Difference error = error_of(task.integral, result);
+    std::vector<std::string> caption = {
+        interval_words(task) + ", n = " + std::to_string(task.n) + ".",
+        std::string(rule.record_name) + " metoda (" + rule.key + "): vysledok " + fixed_text(result, 15) + ", " +
+            integral_words(task.integral) + ", chyba " + (error.exists ? error.text : std::string("-")) + "."};
+    if (!plottable)
+        caption.push_back("Interval s koncom, ktory nie je konecne cislo, sa neda nakreslit.");
+    bool gaps = pieces.size() > 1;
+    if (!pieces.empty())
+        gaps = gaps || pieces.front().front().x > frame.x0 || pieces.back().back().x < frame.x1;
+    else
+        gaps = plottable;
+    for (const std::string& note : panels_notes(task, rules, !panels.empty(), gaps))
+        caption.push_back(note);
+    const double end = add_caption(svg, bottom(frame) + 60, caption);
+    return svg_file(svg, end, "Panely: " + std::string(rule.record_name) + " metoda na " + interval_words(task));
+}
+
+namespace {
+
+// Each rule told apart three ways, so that print in grey keeps them apart.
+struct Style {
+    Rule rule;
+    const char* colour;
+    const char* dash; // stroke-dasharray, empty for a solid line
+    const char* marker;
+};
+constexpr Style styles[] = {
+    {Rule::simpson, "#1f5fa8", "", "circle"},
+    {Rule::rectangle, "#c0392b", "9 4", "square"},
+    {Rule::trapezoid, "#1e8449", "3 3", "triangle"},
+};
+
+const Style& style_of(Rule rule)
+{
+    return *std::find_if(std::begin(styles), std::end(styles), [rule](const Style& s) { return s.rule == rule; });
+}
+
+void add_marker(Svg& svg, Point p, const Style& s, bool hollow)
+{
+    std::string paint = " fill=\"" + std::string(s.colour) + "\" stroke=\"" + s.colour + "\" stroke-width=\"1.5\"";
+    if (hollow)
+        paint = " fill=\"#ffffff\" stroke=\"" + std::string(s.colour) + "\" stroke-width=\"1.5\"";
+    const std::string marker = s.marker;
+    if (marker == "circle")
+        svg.body += "<circle cx=\"" + coordinate(p.x) + "\" cy=\"" + coordinate(p.y) + "\" r=\"4\"" + paint + "/>\n";
+    else if (marker == "square")
+        svg.body += "<rect x=\"" + coordinate(p.x - 4) + "\" y=\"" + coordinate(p.y - 4) +
+                    "\" width=\"8\" height=\"8\"" + paint + "/>\n";
+    else
+        svg.body += "<path d=\"M" + xy(Point{p.x, p.y - 5}) + " L" + xy(Point{p.x + 5, p.y + 4}) + " L" +
+                    xy(Point{p.x - 5, p.y + 4}) + " Z\"" + paint + "/>\n";
+}
+
+std::string dash_of(const char* dash)
+{
+    if (*dash == '\0')
+        return "";
+    return " stroke-dasharray=\"" + std::string(dash) + "\"";
+}
+
+double log10_of(double v) { return log2_of(v) * log10_of_2; }
+
+// Powers of two on the n axis, every `stride`-th one so that labels keep a
+// space between them.
+std::vector<Tick> n_ticks(const Frame& f, int last_power)
+{
+    const double per_power = f.width / (f.x1 - f.x0);
+    const double room = text_width(std::to_string(1LL << last_power), font_size) + font_size;
+    int stride = 1;
+    while (stride * per_power < room)
+        ++stride;
+    std::vector<Tick> ticks;
+    for (int k = 1; k <= last_power; k += stride)
+        ticks.push_back(Tick{static_cast<double>(k), std::to_string(1LL << k)});
+    return ticks;
+}
+
+// Decades on the error axis, every `stride`-th one, labels two lines apart.
+std::vector<Tick> decade_ticks(const Frame& f)
+{
+    const double per_decade = f.height / (f.y1 - f.y0);
+    int stride = 1;
+    while (stride * per_decade < 2 * font_size)
+        ++stride;
+    std::vector<Tick> ticks;
+    for (auto e = static_cast<int>(std::ceil(f.y0)); e <= f.y1; ++e)
+        if (e % stride == 0)
+            ticks.push_back(Tick{static_cast<double>(e), decimal_label(1, e)});
+    return ticks;
+}
+
+struct Label {
+    double x;
+    double y;
+    double width;
+    std::string anchor;
+};
+
+bool overlaps(const Label& p, const Label& q)
+{
+    const double px = p.anchor == "end" ? p.x - p.width : p.x;
+    const double qx = q.anchor == "end" ? q.x - q.width : q.x;
+    return px < qx + q.width && qx < px + p.width && std::fabs(p.y - q.y) < line_height;
+}
+
+// C / n^p through (u, v) in the frame's numbers (log2 n, log10 error), from
+// where it enters the box to where it leaves it, named at that end.
+void add_reference(Svg& svg, const Frame& f, double u, double v, double p, const std::string& name,
+                   std::vector<Label>& placed)
+{
+    const double slope = -p * log10_of_2; // decades per power of two
+    const double u_top = u + (f.y1 - v) / slope;
+    const double u_bottom = u + (f.y0 - v) / slope;
+    const double from = std::max(f.x0, u_top);
+    const double to = std::min(f.x1, u_bottom);
+    if (!(from < to))
+        return;
+    const Point start = to_picture(f, from, v + (from - u) * slope);
+    const Point end = to_picture(f, to, v + (to - u) * slope);
+    add_line(svg, start, end, " class=\"reference\" stroke=\"#777777\" stroke-width=\"1\" stroke-dasharray=\"6 4\"");
+    // Beyond the box's right side where the line leaves it there, else
+    // inside over its bottom: on a white ground, as lines may cross it.
+    Label label{end.x + 4, end.y - 6, text_width(name, font_size), "start"};
+    if (to == f.x1)
+        label = Label{end.x + 6, end.y + 4, label.width, "start"};
+    for (int k = 0; k < 8 && std::any_of(placed.begin(), placed.end(), [&](const Label& q) { return overlaps(label, q); }); ++k)
+        label.y -= line_height;
+    placed.push_back(label);
+    svg.body += "<rect x=\"" + coordinate(label.x - 2) + "\" y=\"" + coordinate(label.y - font_size) + "\" width=\"" +
+                coordinate(label.width + 4) + "\" height=\"" + coordinate(font_size + 4) +
+                "\" fill=\"#ffffff\" fill-opacity=\"0.85\"/>\n";
+    add_text(svg, label.x, label.y, name, " class=\"slope\" fill=\"#444444\"");
+}
+
+struct Plotted {
+    Rule rule;
+    std::vector<Point> points;   // (log2 n, log10 |error|)
+    std::vector<bool> rounding;  // each point at the level of rounding
+    std::string zeros;           // the n whose error is exactly 0
+    std::string missing;         // the n without an error
+};
+
+void add_n(std::string& list, int n)
+{
+    if (!list.empty())
+        list += ", ";
+    list += std::to_string(n);
+}
+
+Plotted plotted(const Convergence& c)
+{
+    Plotted p{c.rule, {}, {}, "", ""};
+    for (const ConvergenceRow& r : c.rows) {
+        if (r.error.exists && r.error.value == 0.0)
+            add_n(p.zeros, r.n);
+        else if (!r.error.exists || !std::isfinite(r.error.value))
+            add_n(p.missing, r.n);
+        else {
+            p.points.push_back(Point{log2_of(r.n), log10_of(std::fabs(r.error.value))});
+            p.rounding.push_back(r.rounding_level);
+        }
+    }
+    return p;
+}
+
+std::vector<std::string> convergence_notes(const Task& task, const std::vector<Plotted>& all)
+{
+    std::vector<std::string> notes;
+    const std::string note = integral_note(task.integral);
+    if (!note.empty())
+        notes.push_back(note + " Chyba neexistuje, graf je prazdny.");
+    std::string zeros;
+    std::string missing;
+    for (const Plotted& p : all) {
+        const std::string who = std::string(1, rule_entry(p.rule).key) + " pri n = ";
+        if (!p.zeros.empty())
+            zeros += (zeros.empty() ? "" : "; ") + who + p.zeros;
+        if (!p.missing.empty() && note.empty())
+            missing += (missing.empty() ? "" : "; ") + who + p.missing;
+    }
+    if (!zeros.empty())
+        notes.push_back("Chyba presne 0 sa na logaritmickej osi neda nakreslit, vynechane: " + zeros + ".");
+    if (!missing.empty())
+        notes.push_back("Bez chyby (vysledok nie je konecne cislo), vynechane: " + missing + ".");
+    return notes;
+}
+
+} // namespace
+
+std::string convergence_svg(const Task& task, const std::vector<Convergence>& all)
+{
+    std::vector<Plotted> lines;
+    for (const Convergence& c : all)
+        if (std::none_of(lines.begin(), lines.end(), [&](const Plotted& p) { return p.rule == c.rule; }))
+            lines.push_back(plotted(c));
+    int last_power = 1;
+    while (last_power < 30 && (1LL << (last_power + 1)) <= task.n)
+        ++last_power;
+    Bounds y;
+    Point anchor{1.0, NAN};
+    for (const Plotted& p : lines)
+        for (const Point& q : p.points) {
+            include(y, q.y);
+            if (q.x < anchor.x || std::isnan(anchor.y) || (q.x == anchor.x && q.y > anchor.y))
+                anchor = q;
+        }
+    // The reference slopes start a factor of two above the largest error at
+    // the smallest n, so that they stay clear of the lines they compare.
+    anchor.y += log10_of_2;
+    include(y, anchor.y);
+    if (!(y.lo <= y.hi))
+        y = Bounds{-16.0, 0.0};
+    Bounds decades = padded(y, 0.04, 0.5);
+    // Two labelled decades at least, or the axis cannot be read.
+    if (std::ceil(decades.lo) > std::floor(decades.hi) - 1)
+        decades = Bounds{std::floor(decades.lo), std::ceil(decades.hi)};
+    const Frame frame = frame_of(Bounds{0.7, last_power + 0.3}, decades, errors_width);
+    Svg svg;
+    draw_axes(svg, frame, n_ticks(frame, last_power), decade_ticks(frame));
+    std::vector<Label> placed;
+    std::vector<std::pair<double, std::string>> slopes = {{1.0, "1/n"}, {2.0, "1/n^2"}, {4.0, "1/n^4"}};
+    if (task.f->key == 'a')
+        slopes.insert(slopes.begin() + 1, {1.5, "1/n^1.5"});
+    if (!std::isnan(anchor.y))
+        for (const auto& [p, name] : slopes)
+            add_reference(svg, frame, anchor.x, anchor.y, p, name, placed);
+    for (const Plotted& p : lines) {
+        const Style& s = style_of(p.rule);
+        std::string points;
+        for (const Point& q : p.points)
+            points += (points.empty() ? "" : " ") + coordinate(to_picture(frame, q.x, q.y).x) + "," +
+                      coordinate(to_picture(frame, q.x, q.y).y);
+        svg.body += "<polyline class=\"rule-" + std::string(1, rule_entry(p.rule).key) + "\" points=\"" + points +
+                    "\" fill=\"none\" stroke=\"" + s.colour + "\" stroke-width=\"2\"" + dash_of(s.dash) + "/>\n";
+        for (std::size_t k = 0; k < p.points.size(); ++k)
+            add_marker(svg, to_picture(frame, p.points[k].x, p.points[k].y), s, p.rounding[k]);
+    }
+    name_axes(svg, frame, "n", "|chyba|");
+    // The legend: a sample of each line, then the dashed slopes and the
+    // hollow marker.
+    double row = bottom(frame) + 60;
+    for (const Plotted& p : lines) {
+        const Style& s = style_of(p.rule);
+        const RuleEntry& r = rule_entry(p.rule);
+        add_line(svg, Point{text_left, row - 4}, Point{text_left + 44, row - 4},
+                 " stroke=\"" + std::string(s.colour) + "\" stroke-width=\"2\"" + dash_of(s.dash));
+        add_marker(svg, Point{text_left + 22, row - 4}, s, false);
+        add_text(svg, text_left + 54, row, std::string(r.record_name) + " metoda (" + r.key + ")");
+        row += line_height;
+    }
+    add_line(svg, Point{text_left, row - 4}, Point{text_left + 44, row - 4},
+             " stroke=\"#777777\" stroke-width=\"1\" stroke-dasharray=\"6 4\"");
+    add_text(svg, text_left + 54, row, "referencne sklony C/n^p: chyba radu p");
+    row += line_height;
+    add_marker(svg, Point{text_left + 22, row - 4}, Style{Rule::simpson, "#555555", "", "circle"}, true);
+    add_text(svg, text_left + 54, row, "prazdna znacka: na urovni zaokruhlenia, rad tam nic neznamena");
+    row += line_height * 1.5;
+    std::vector<std::string> caption = {interval_words(task) + ", " + integral_words(task.integral) +
+                                        ": absolutna chyba |vysledok - integral| pre n = 2, 4, 8, ... po " +
+                                        std::to_string(1LL << last_power) + ", obe osi logaritmicke."};
+    for (const std::string& note : convergence_notes(task, lines))
+        caption.push_back(note);
+    const double end = add_caption(svg, row, caption);
+    return svg_file(svg, end, "Chyba podla n: " + interval_words(task));
+}

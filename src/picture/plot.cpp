@@ -1,0 +1,281 @@
+#include "plot.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <cstdlib>
+
+namespace {
+
+// Ten to the e by multiplications alone: only IEEE's basic operations, which
+// give the same bits everywhere (a math library's pow need not).
+double power_of_ten(int e)
+{
+    double p = 1.0;
+    for (int k = 0; k < std::abs(e) && k < 400; ++k)
+        p *= 10.0;
+    return p;
+}
+
+double scaled(long long m, int e)
+{
+    if (e >= 0)
+        return static_cast<double>(m) * power_of_ten(e);
+    return static_cast<double>(m) / power_of_ten(-e);
+}
+
+Step coarser(Step s)
+{
+    if (s.mantissa == 1)
+        return Step{2, s.exponent};
+    if (s.mantissa == 2)
+        return Step{5, s.exponent};
+    return Step{1, s.exponent + 1};
+}
+
+std::string to_text(double v, std::chars_format format, int precision)
+{
+    if (std::isnan(v))
+        return "nan";
+    if (std::isinf(v))
+        return v > 0 ? "inf" : "-inf";
+    char buf[400]; // %.15f of the largest double has 325 characters
+    const std::to_chars_result r = std::to_chars(buf, buf + sizeof buf, v, format, precision);
+    return std::string(buf, r.ptr);
+}
+
+std::string escaped(const std::string& text)
+{
+    std::string out;
+    for (char c : text) {
+        if (c == '&')
+            out += "&amp;";
+        else if (c == '<')
+            out += "&lt;";
+        else if (c == '>')
+            out += "&gt;";
+        else
+            out += c;
+    }
+    return out;
+}
+
+double char_width(char c)
+{
+    const std::string narrow = "iljtfr.,:;'|!()[] ";
+    if (narrow.find(c) != std::string::npos)
+        return 0.4;
+    if (c == 'm' || c == 'w' || c == 'M' || c == 'W')
+        return 0.95;
+    if (c >= 'A' && c <= 'Z')
+        return 0.75;
+    return 0.64;
+}
+
+} // namespace
+
+Point to_picture(const Frame& f, double x, double y)
+{
+    return Point{f.left + (x - f.x0) / (f.x1 - f.x0) * f.width, f.top + (f.y1 - y) / (f.y1 - f.y0) * f.height};
+}
+
+double step_value(const Step& step) { return scaled(step.mantissa, step.exponent); }
+
+Step round_step_from(double least)
+{
+    if (!(least > 0.0) || !std::isfinite(least))
+        return Step{};
+    int e = 0;
+    while (e > -330 && scaled(1, e) > least)
+        --e;
+    while (e < 308 && scaled(1, e + 1) <= least)
+        ++e;
+    Step s{1, e};
+    while (step_value(s) < least && s.exponent < 309)
+        s = coarser(s);
+    return s;
+}
+
+std::string decimal_label(long long m, int e)
+{
+    if (m == 0)
+        return "0";
+    std::string digits = std::to_string(std::llabs(m));
+    const std::string sign = m < 0 ? "-" : "";
+    const int lead = e + static_cast<int>(digits.size()) - 1; // the leading digit's power of ten
+    if (lead < -4 || lead > 6) {
+        digits.erase(digits.find_last_not_of('0') + 1);
+        const std::string rest = digits.size() > 1 ? "." + digits.substr(1) : "";
+        return sign + digits.substr(0, 1) + rest + "e" + std::to_string(lead);
+    }
+    if (e >= 0)
+        return sign + digits + std::string(static_cast<std::size_t>(e), '0');
+    const int whole = static_cast<int>(digits.size()) + e;
+    if (whole <= 0)
+        digits = std::string(static_cast<std::size_t>(1 - whole), '0') + digits;
+    const std::size_t point = digits.size() - static_cast<std::size_t>(-e);
+    std::string text = digits.substr(0, point) + "." + digits.substr(point);
+    text.erase(text.find_last_not_of('0') + 1);
+    if (text.back() == '.')
+        text.pop_back();
+    return sign + text;
+}
+
+std::vector<Tick> ticks_of(const Step& step, double low, double high)
+{
+    const double v = step_value(step);
+    std::vector<Tick> ticks;
+    if (!(v > 0.0) || !std::isfinite(v) || !(std::fabs(low / v) < 1e15) || !(std::fabs(high / v) < 1e15))
+        return ticks;
+    const auto first = static_cast<long long>(std::ceil(low / v));
+    const auto last = static_cast<long long>(std::floor(high / v));
+    for (long long k = first; k <= last && k - first < 1000; ++k) {
+        const long long m = k * step.mantissa;
+        ticks.push_back(Tick{scaled(m, step.exponent), decimal_label(m, step.exponent)});
+    }
+    return ticks;
+}
+
+std::vector<Tick> linear_ticks(double low, double high, double pixels, bool horizontal, double size)
+{
+    const double span = high - low;
+    if (!(span > 0.0) || !std::isfinite(span))
+        return {};
+    Step step = round_step_from(span / 20);
+    for (int k = 0; k < 40; ++k, step = coarser(step)) {
+        const std::vector<Tick> ticks = ticks_of(step, low, high);
+        double room = 2 * size; // a line and a half of text between labels above each other
+        if (horizontal)
+            for (const Tick& t : ticks)
+                room = std::max(room, text_width(t.label, size) + 2 * size);
+        if (step_value(step) / span * pixels >= room)
+            return ticks;
+    }
+    return {};
+}
+
+std::string coordinate(double v)
+{
+    if (!std::isfinite(v))
+        return "0"; // never drawn: a guard that keeps the file valid
+    std::string text = to_text(v, std::chars_format::fixed, 2);
+    text.erase(text.find_last_not_of('0') + 1);
+    if (text.back() == '.')
+        text.pop_back();
+    if (text == "-0")
+        return "0";
+    return text;
+}
+
+std::string fixed_text(double v, int decimals) { return to_text(v, std::chars_format::fixed, decimals); }
+
+std::string general_text(double v, int digits) { return to_text(v, std::chars_format::general, digits); }
+
+double text_width(const std::string& text, double size)
+{
+    double w = 0.0;
+    for (char c : text)
+        w += char_width(c);
+    return w * size;
+}
+
+std::vector<std::string> wrapped(const std::string& text, double width, double size)
+{
+    std::vector<std::string> lines(1);
+    std::size_t at = 0;
+    while (at < text.size()) {
+        const std::size_t end = std::min(text.find(' ', at), text.size());
+        std::string word = text.substr(at, end - at);
+        at = end + 1;
+        const std::string joined = lines.back().empty() ? word : lines.back() + " " + word;
+        if (text_width(joined, size) <= width) {
+            lines.back() = joined;
+            continue;
+        }
+        if (!lines.back().empty())
+            lines.emplace_back();
+        while (text_width(word, size) > width && word.size() > 1) {
+            std::size_t fits = 1;
+            while (fits < word.size() && text_width(word.substr(0, fits + 1), size) <= width)
+                ++fits;
+            lines.back() = word.substr(0, fits);
+            lines.emplace_back();
+            word.erase(0, fits);
+        }
+        lines.back() = word;
+    }
+    return lines;
+}
+
+void add_text(Svg& svg, double x, double y, const std::string& text, const std::string& attributes)
+{
+    svg.body += "<text x=\"" + coordinate(x) + "\" y=\"" + coordinate(y) + "\"" + attributes + ">" + escaped(text) +
+                "</text>\n";
+}
+
+void add_line(Svg& svg, Point from, Point to, const std::string& attributes)
+{
+    svg.body += "<line x1=\"" + coordinate(from.x) + "\" y1=\"" + coordinate(from.y) + "\" x2=\"" +
+                coordinate(to.x) + "\" y2=\"" + coordinate(to.y) + "\"" + attributes + "/>\n";
+}
+
+std::string svg_file(const Svg& svg, double height, const std::string& title)
+{
+    const std::string h = coordinate(std::ceil(height));
+    return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+           "<svg xmlns=\"http://www.w3.org/2000/svg\" version=\"1.1\" width=\"800\" height=\"" +
+           h + "\" viewBox=\"0 0 800 " + h +
+           "\" font-family=\"sans-serif\" font-size=\"12\">\n"
+           "<title>" +
+           escaped(title) + "</title>\n<rect width=\"800\" height=\"" + h + "\" fill=\"#ffffff\"/>\n" + svg.body +
+           "</svg>\n";
+}
+
+// The integrand menu lives in the dialogue's room; these are its lines.
+const char* integrand_text(char key)
+{
+    static const char* const texts[][2] = {
+        {"1", "x^3 +3x^2 +x-3"},
+        {"2", "x^2 -4x +2"},
+        {"3", "x^3-7x+2,5"},
+        {"4", "x^4 -4x^2 +3"},
+        {"5", "x^4 +1"},
+        {"6", "x^5 -2x^4 +3x^3 -4x^2 +5x -6"},
+        {"7", "-x^4 +8x^3 -18x^2 +27"},
+        {"8", "0,25x^4 -0,5x^3 -x^2 -3x -5"},
+        {"9", "-x^3 +2x^2 -7x +2"},
+        {"0", "x^9 -0,5x^8 +x^7 -2x^6 +3,5x^5 -7x^4 +15x^3 -27x^2 +x -18"},
+        {"a", "sqrt(sin x)"},
+    };
+    for (const auto& t : texts)
+        if (t[0][0] == key)
+            return t[1];
+    return "?";
+}
+
+std::string integral_note(const Integral& integral)
+{
+    if (integral.kind == IntegralKind::not_real)
+        return "Integral nie je realne cislo: " + integral.why + ".";
+    if (integral.kind == IntegralKind::none)
+        return "Integral nema hodnotu: " + integral.why + ".";
+    return "";
+}
+
+double log2_of(double v)
+{
+    int e = 0;
+    double m = std::frexp(v, &e); // exact: v = m * 2^e, m in [0.5, 1)
+    if (m < 0.70710678118654752) {
+        m *= 2;
+        e -= 1;
+    }
+    // ln m = 2 atanh(s), s = (m - 1) / (m + 1), |s| < 0.172: 14 terms
+    // leave less than 1e-22.
+    const double s = (m - 1) / (m + 1);
+    const double s2 = s * s;
+    double sum = 0.0;
+    for (int k = 27; k >= 1; k -= 2)
+        sum = sum * s2 + 1.0 / k;
+    return e + 2 * s * sum / 0.69314718055994531;
+}

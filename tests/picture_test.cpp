@@ -1,0 +1,214 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <regex>
+
+#include "panels.h"
+#include "picture.h"
+#include "support.h"
+
+namespace {
+
+double number(const std::string& s) { return std::strtod(s.c_str(), nullptr); }
+
+std::string row_name(const testing::TestParamInfo<Row>& i)
+{
+    std::string name;
+    for (const std::string& field : i.param)
+        name += field + "_";
+    return test_name(name);
+}
+
+// The numbers of the attribute `name` in each element of class `kind`.
+std::vector<std::vector<double>> numbers_of(const std::string& svg, const std::string& kind, const std::string& name)
+{
+    std::vector<std::vector<double>> all;
+    const std::regex element("<[^>]*class=\"" + kind + "\"[^>]*>");
+    const std::regex attribute(" " + name + "=\"([^\"]*)\"");
+    const std::regex value("-?[0-9.]+");
+    for (std::sregex_iterator m(svg.begin(), svg.end(), element), end; m != end; ++m) {
+        std::smatch found;
+        const std::string tag = m->str();
+        std::regex_search(tag, found, attribute);
+        const std::string text = found[1];
+        all.emplace_back();
+        for (std::sregex_iterator v(text.begin(), text.end(), value); v != end; ++v)
+            all.back().push_back(number(v->str()));
+    }
+    return all;
+}
+
+// A tick's place on its axis and the number its label names.
+std::vector<std::pair<double, double>> ticks(const std::string& svg, const std::string& axis)
+{
+    std::vector<std::pair<double, double>> all;
+    const std::regex tick("class=\"" + axis + "tick\" x1=\"([^\"]*)\" y1=\"([^\"]*)\"[^>]*/>\n<text[^>]*>([^<]*)<");
+    for (std::sregex_iterator m(svg.begin(), svg.end(), tick), end; m != end; ++m)
+        all.emplace_back(number((*m)[axis == "x" ? 1 : 2]), number((*m)[3]));
+    return all;
+}
+
+// The place of `v` on an axis whose first and last tick read as `to(label)`.
+double place(const std::vector<std::pair<double, double>>& t, double v, double (*to)(double))
+{
+    const double u0 = to(t.front().second);
+    const double u1 = to(t.back().second);
+    return t.front().first + (v - u0) / (u1 - u0) * (t.back().first - t.front().first);
+}
+double same(double v) { return v; }
+
+// The panels of each rule: the rule's result again from their values, added
+// in the rule's own order, bit for bit; in the picture each corner on its
+// point, and each arc the parabola through its three points.
+class Panels : public testing::TestWithParam<Row> {};
+TEST_P(Panels, AreTheRulesOwnAndFitTheAxes)
+{
+    const Row& r = GetParam();
+    const IntegrandEntry& e = select_integrand(r[0][0]);
+    const double a = number(r[1]);
+    const double b = number(r[2]);
+    const int n = std::atoi(r[3].c_str());
+    const RuleEntry& rule = *rule_with_key(r[4][0]);
+    const std::vector<RulePanel> panels = rule_panels(rule.rule, e.f, a, b, n);
+    ASSERT_EQ(static_cast<long long>(panels.size()), panel_count(rule.rule, n));
+    const Frame frame{80, 30, 690, 380, std::min(a, b), std::max(a, b), -20, 20};
+    const double h = (b - a) / (double)(n + (rule.rule == Rule::simpson ? n % 2 : 0));
+    double sum = 0.0;
+    for (std::size_t k = 0; k < panels.size(); ++k) {
+        const RulePanel& p = panels[k];
+        EXPECT_EQ(bits(p.y0), bits(e.f(p.x0)));
+        if (rule.rule == Rule::rectangle)
+            sum = p.y0 + sum;
+        else if (rule.rule == Rule::trapezoid && k > 0)
+            sum = p.y0 * 2.0 + sum;
+        else if (rule.rule == Rule::simpson)
+            sum = ((p.y0 + p.ym * 4.0) + p.y1) + sum;
+        const Panel s = panel_shape(frame, p);
+        const Point top0 = to_picture(frame, p.x0, p.y0);
+        const Point top1 = to_picture(frame, p.x1, p.y1);
+        EXPECT_EQ(bits(s.top0.x), bits(top0.x));
+        EXPECT_EQ(bits(s.top1.y), bits(top1.y));
+        EXPECT_EQ(bits(s.base1.y), bits(to_picture(frame, p.x1, 0.0).y));
+        if (!p.arc || !std::isfinite(p.ym))
+            continue;
+        const Point mid = to_picture(frame, p.xm, p.ym);
+        for (double t : {0.25, 0.5, 0.75}) {
+            const double x = (1 - t) * (1 - t) * top0.x + 2 * t * (1 - t) * s.control.x + t * t * top1.x;
+            const double y = (1 - t) * (1 - t) * top0.y + 2 * t * (1 - t) * s.control.y + t * t * top1.y;
+            const double parabola = top0.y * (x - mid.x) * (x - top1.x) / ((top0.x - mid.x) * (top0.x - top1.x)) +
+                                    mid.y * (x - top0.x) * (x - top1.x) / ((mid.x - top0.x) * (mid.x - top1.x)) +
+                                    top1.y * (x - top0.x) * (x - mid.x) / ((top1.x - top0.x) * (top1.x - mid.x));
+            EXPECT_NEAR(y, parabola, 1e-9) << "t = " << t;
+        }
+    }
+    double own = (sum * h) / 3.0;
+    if (rule.rule == Rule::rectangle)
+        own = sum * h;
+    if (rule.rule == Rule::trapezoid)
+        own = (((panels[0].y0 + sum) + panels.back().y1) * h) / 2.0;
+    EXPECT_EQ(bits(own), bits(rule.plain(a, b, n, e.f))) << own;
+
+    // Read back from the picture: the axes' box holds the curve and the
+    // panels, and the curve spans [a, b] where it has values at the ends.
+    const Task task{&e, a, b, n, exact_integral(e, a, b)};
+    const std::string svg = panels_svg(task, {rule.rule}, rule.plain(a, b, n, e.f));
+    const auto axes = numbers_of(svg, "axis", "x1");
+    const auto box = numbers_of(svg, "axis", "y2");
+    ASSERT_EQ(axes.size(), 2U);
+    for (const char* kind : {"panel", "curve"})
+        for (auto path : numbers_of(svg, kind, "d")) {
+            if (path.size() == 10) { // M base L top Q control top L base Z: the arc's points, not its control
+                const std::vector<double> arc = path;
+                path.clear();
+                for (double t = 0; t <= 1; t += 1.0 / 16)
+                    for (int c : {2, 3})
+                        path.push_back((1 - t) * (1 - t) * arc[c] + 2 * t * (1 - t) * arc[c + 2] + t * t * arc[c + 4]);
+            }
+            for (std::size_t k = 0; k + 1 < path.size(); k += 2) {
+                EXPECT_TRUE(path[k] >= axes[1][0] && path[k] <= axes[1][0] + 690) << kind << " x " << path[k];
+                EXPECT_TRUE(path[k + 1] >= box[1][0] && path[k + 1] <= box[0][0]) << kind << " y " << path[k + 1];
+            }
+        }
+    const auto curve = numbers_of(svg, "curve", "d");
+    const auto x_ticks = ticks(svg, "x");
+    ASSERT_FALSE(curve.empty());
+    if (std::isfinite(e.f(std::min(a, b)))) {
+        EXPECT_NEAR(curve.front().front(), place(x_ticks, std::min(a, b), same), 0.02);
+    }
+    if (std::isfinite(e.f(std::max(a, b)))) {
+        EXPECT_NEAR(curve.back()[curve.back().size() - 2], place(x_ticks, std::max(a, b), same), 0.02);
+    }
+}
+INSTANTIATE_TEST_SUITE_P(Rows, Panels, testing::ValuesIn(load_rows("pictures.txt")), row_name);
+
+// The curve: each chord within a tenth of a pixel of the integrand at its
+// middle, broken only where the integrand has no real value, each piece
+// ending within a ten-thousandth of a pixel of where the values stop.
+class Curves : public testing::TestWithParam<Row> {};
+TEST_P(Curves, LookSmoothAndStopWhereTheValuesStop)
+{
+    const Row& r = GetParam();
+    const Integrand f = select_integrand(r[0][0]).f;
+    const Frame frame{80, 30, 690, 380, number(r[1]), number(r[2]), number(r[3]), number(r[4])};
+    const auto pieces = curve_pieces(f, frame);
+    EXPECT_EQ(pieces.size(), std::stoul(r[5]));
+    const double pixel = (frame.x1 - frame.x0) / frame.width;
+    for (const auto& piece : pieces) {
+        for (std::size_t k = 0; k + 1 < piece.size(); ++k) {
+            const Point p = piece[k];
+            const Point q = piece[k + 1];
+            ASSERT_LT(p.x, q.x);
+            const double chord = to_picture(frame, 0, p.y + (q.y - p.y) / 2).y;
+            if (q.x - p.x > 1e-4 * pixel) {
+                EXPECT_LE(std::fabs(to_picture(frame, 0, f(p.x + (q.x - p.x) / 2)).y - chord), 0.1) << p.x;
+            }
+        }
+        if (piece.front().x > frame.x0) {
+            EXPECT_TRUE(std::isnan(f(piece.front().x - 2e-4 * pixel))) << piece.front().x;
+        }
+        if (piece.back().x < frame.x1) {
+            EXPECT_TRUE(std::isnan(f(piece.back().x + 2e-4 * pixel))) << piece.back().x;
+        }
+    }
+}
+INSTANTIATE_TEST_SUITE_P(Rows, Curves, testing::ValuesIn(load_rows("curves.txt")), row_name);
+
+// Read back from the picture of a table: each rule's line passes through
+// its errors where the axes' labels put them, errors of 0 left out.
+class Errors : public testing::TestWithParam<Row> {};
+TEST_P(Errors, AreDrawnWhereTheAxesSay)
+{
+    const Row& r = GetParam();
+    const IntegrandEntry& e = select_integrand(r[0][0]);
+    std::vector<Rule> rules;
+    for (char key : r[4])
+        rules.push_back(rule_with_key(key)->rule);
+    const Task task{&e, number(r[1]), number(r[2]), std::atoi(r[3].c_str()), exact_integral(e, number(r[1]), number(r[2]))};
+    const auto all = convergence(rules, e, task.a, task.b, task.n, task.integral, Progress{});
+    const std::string svg = convergence_svg(task, all);
+    const auto x_ticks = ticks(svg, "x");
+    const auto y_ticks = ticks(svg, "y");
+    ASSERT_GE(x_ticks.size(), 2U);
+    ASSERT_GE(y_ticks.size(), 2U);
+    bool zeros = false;
+    for (const Convergence& c : all) {
+        const auto line = numbers_of(svg, std::string("rule-") + rule_entry(c.rule).key, "points");
+        ASSERT_EQ(line.size(), 1U);
+        std::size_t k = 0;
+        for (const ConvergenceRow& row : c.rows) {
+            zeros = zeros || row.error.value == 0.0;
+            if (row.error.value == 0.0)
+                continue;
+            ASSERT_LT(k + 1, line[0].size());
+            EXPECT_NEAR(line[0][k], place(x_ticks, std::log2(row.n), std::log2), 0.03) << row.n;
+            EXPECT_NEAR(line[0][k + 1], place(y_ticks, std::log10(std::fabs(row.error.value)), std::log10), 0.03) << row.n;
+            k += 2;
+        }
+        EXPECT_EQ(k, line[0].size());
+    }
+    EXPECT_EQ(zeros, svg.find("presne 0") != std::string::npos);
+}
+INSTANTIATE_TEST_SUITE_P(Rows, Errors, testing::ValuesIn(load_rows("convergence_pictures.txt")), row_name);
+
+} // namespace
