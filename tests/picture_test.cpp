@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <regex>
+#include <sstream>
 
 #include "panels.h"
 #include "picture.h"
@@ -21,20 +22,28 @@ std::string row_name(const testing::TestParamInfo<Row>& i)
 }
 
 // The numbers of the attribute `name` in each element of class `kind`.
+// Found by hand: std::regex recurses along a long path's text, past the
+// stack a Windows thread has.
 std::vector<std::vector<double>> numbers_of(const std::string& svg, const std::string& kind, const std::string& name)
 {
     std::vector<std::vector<double>> all;
-    const std::regex element("<[^>]*class=\"" + kind + "\"[^>]*>");
-    const std::regex attribute(" " + name + "=\"([^\"]*)\"");
-    const std::regex value("-?[0-9.]+");
-    for (std::sregex_iterator m(svg.begin(), svg.end(), element), end; m != end; ++m) {
-        std::smatch found;
-        const std::string tag = m->str();
-        std::regex_search(tag, found, attribute);
-        const std::string text = found[1];
+    const std::string mark = "class=\"" + kind + "\"";
+    for (std::size_t at = svg.find(mark); at != std::string::npos; at = svg.find(mark, at + 1)) {
+        const std::size_t open = svg.rfind('<', at);
+        const std::string tag = svg.substr(open, svg.find('>', at) - open);
+        const std::size_t from = tag.find(" " + name + "=\"");
+        std::string text;
+        if (from != std::string::npos) {
+            const std::size_t start = from + name.size() + 3;
+            text = tag.substr(start, tag.find('"', start) - start);
+        }
+        for (char& c : text)
+            if (std::string("-0123456789.").find(c) == std::string::npos)
+                c = ' ';
         all.emplace_back();
-        for (std::sregex_iterator v(text.begin(), text.end(), value); v != end; ++v)
-            all.back().push_back(number(v->str()));
+        std::istringstream values(text);
+        for (std::string v; values >> v;)
+            all.back().push_back(number(v));
     }
     return all;
 }

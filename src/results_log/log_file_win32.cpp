@@ -1,6 +1,7 @@
 #include "log_file.h"
 
 #include <cerrno>
+#include <cstdio>
 
 #ifndef WIN32_LEAN_AND_MEAN
 #define WIN32_LEAN_AND_MEAN
