@@ -21,8 +21,8 @@ constexpr double log10_of_2 = 0.30102999566398120;
 constexpr double errors_width = 630.0;
 
 struct Bounds {
-    double lo = INFINITY;
-    double hi = -INFINITY;
+    double lo = HUGE_VAL;
+    double hi = -HUGE_VAL;
 };
 
 void include(Bounds& b, double v)
@@ -270,8 +270,8 @@ std::string panels_svg(const Task& task, const std::vector<Rule>& rules, double 
         gaps = gaps || pieces.front().front().x > frame.x0 || pieces.back().back().x < frame.x1;
     else
         gaps = plottable;
-    for (const std::string& note : panels_notes(task, rules, !panels.empty(), gaps))
-        caption.push_back(note);
+    const std::vector<std::string> notes = panels_notes(task, rules, !panels.empty(), gaps);
+    caption.insert(caption.end(), notes.begin(), notes.end());
     const double end = add_caption(svg, bottom(frame) + 60, caption);
     return svg_file(svg, end, "Panely: " + std::string(rule.record_name) + " metoda na " + interval_words(task));
 }
@@ -366,6 +366,7 @@ bool overlaps(const Label& p, const Label& q)
 
 // C / n^p through (u, v) in the frame's numbers (log2 n, log10 error), from
 // where it enters the box to where it leaves it, named at that end.
+// NOLINTNEXTLINE(bugprone-easily-swappable-parameters): the point (u, v), then the power
 void add_reference(Svg& svg, const Frame& f, double u, double v, double p, const std::string& name,
                    std::vector<Label>& placed)
 {
@@ -478,13 +479,14 @@ std::string convergence_svg(const Task& task, const std::vector<Convergence>& al
     const Frame frame = frame_of(Bounds{0.7, last_power + 0.3}, decades, errors_width);
     Svg svg;
     draw_axes(svg, frame, n_ticks(frame, last_power), decade_ticks(frame));
-    std::vector<Label> placed;
     std::vector<std::pair<double, std::string>> slopes = {{1.0, "1/n"}, {2.0, "1/n^2"}, {4.0, "1/n^4"}};
     if (task.f->key == 'a')
         slopes.insert(slopes.begin() + 1, {1.5, "1/n^1.5"});
-    if (!std::isnan(anchor.y))
+    if (!std::isnan(anchor.y)) {
+        std::vector<Label> placed;
         for (const auto& [p, name] : slopes)
             add_reference(svg, frame, anchor.x, anchor.y, p, name, placed);
+    }
     for (const Plotted& p : lines) {
         const Style& s = style_of(p.rule);
         std::string points;
@@ -519,8 +521,8 @@ std::string convergence_svg(const Task& task, const std::vector<Convergence>& al
     std::vector<std::string> caption = {interval_words(task) + ", " + integral_words(task.integral) +
                                         ": absolutna chyba |vysledok - integral| pre n = 2, 4, 8, ... po " +
                                         std::to_string(1LL << last_power) + ", obe osi logaritmicke."};
-    for (const std::string& note : convergence_notes(task, lines))
-        caption.push_back(note);
+    const std::vector<std::string> notes = convergence_notes(task, lines);
+    caption.insert(caption.end(), notes.begin(), notes.end());
     const double end = add_caption(svg, row, caption);
     return svg_file(svg, end, "Chyba podla n: " + interval_words(task));
 }

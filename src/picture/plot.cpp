@@ -4,6 +4,8 @@
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
+#include <iterator>
+#include <numeric>
 
 namespace {
 
@@ -96,6 +98,7 @@ Step round_step_from(double least)
     return s;
 }
 
+// NOLINTNEXTLINE(bugprone-easily-swappable-parameters): m * 10^e, mantissa first as written
 std::string decimal_label(long long m, int e)
 {
     if (m == 0)
@@ -136,6 +139,7 @@ std::vector<Tick> ticks_of(const Step& step, double low, double high)
     return ticks;
 }
 
+// NOLINTNEXTLINE(bugprone-easily-swappable-parameters): the range low to high, then the room
 std::vector<Tick> linear_ticks(double low, double high, double pixels, bool horizontal, double size)
 {
     const double span = high - low;
@@ -143,7 +147,7 @@ std::vector<Tick> linear_ticks(double low, double high, double pixels, bool hori
         return {};
     Step step = round_step_from(span / 20);
     for (int k = 0; k < 40; ++k, step = coarser(step)) {
-        const std::vector<Tick> ticks = ticks_of(step, low, high);
+        std::vector<Tick> ticks = ticks_of(step, low, high);
         double room = 2 * size; // a line and a half of text between labels above each other
         if (horizontal)
             for (const Tick& t : ticks)
@@ -173,9 +177,7 @@ std::string general_text(double v, int digits) { return to_text(v, std::chars_fo
 
 double text_width(const std::string& text, double size)
 {
-    double w = 0.0;
-    for (char c : text)
-        w += char_width(c);
+    const double w = std::accumulate(text.begin(), text.end(), 0.0, [](double sum, char c) { return sum + char_width(c); });
     return w * size;
 }
 
@@ -247,10 +249,10 @@ const char* integrand_text(char key)
         {"0", "x^9 -0,5x^8 +x^7 -2x^6 +3,5x^5 -7x^4 +15x^3 -27x^2 +x -18"},
         {"a", "sqrt(sin x)"},
     };
-    for (const auto& t : texts)
-        if (t[0][0] == key)
-            return t[1];
-    return "?";
+    const auto* t = std::find_if(std::begin(texts), std::end(texts), [&](const auto& e) { return e[0][0] == key; });
+    if (t == std::end(texts))
+        return "?";
+    return (*t)[1];
 }
 
 std::string integral_note(const Integral& integral)
