@@ -80,8 +80,12 @@ bool read_n(const std::string& arg, Options& o, std::string& error)
     return fail(error, "N '" + arg + "' nie je cele cislo");
 }
 
+// An empty METODY (a script's variable left unset, say) is a mistake, not
+// a request for no rule: there would be nothing to show or draw.
 bool read_rules(const std::string& arg, Options& o, std::string& error)
 {
+    if (arg.empty())
+        return fail(error, "METODY '': metody su s, o a l");
     for (char key : arg) {
         const RuleEntry* rule = rule_with_key(key);
         if (rule == nullptr)
