@@ -122,6 +122,18 @@ inline int values_in(long long j, int count)
     return Ring::block;
 }
 
+// The number of blocks of `count` values.
+inline long long blocks_of(int count) { return (count + (long long)Ring::block - 1) / Ring::block; }
+
+// Block j's values into its slot, then the slot marked as holding them.
+template <class Value>
+inline void fill_slot(Ring* ring, long long j, int count, const Value& value)
+{
+    Ring::Slot& s = ring->slot[j % Ring::slots];
+    fill(s.values, j * Ring::block, values_in(j, count), value);
+    s.ready.store(j, std::memory_order_release);
+}
+
 // On a thread of its own: claims the next block once its slot is free, and
 // evaluates it. A block is claimed only when it can be written at once, so
 // no thread holds a block it cannot yet evaluate.
@@ -131,7 +143,7 @@ struct Evaluate {
     template <class Value>
     double operator()(int count, const Value& value) const
     {
-        const long long blocks = (count + (long long)Ring::block - 1) / Ring::block;
+        const long long blocks = blocks_of(count);
         for (;;) {
             long long j = ring->next.load(std::memory_order_relaxed);
             if (j >= blocks)
@@ -139,9 +151,7 @@ struct Evaluate {
             wait_until([&] { return j < ring->consumed.load(std::memory_order_acquire) + Ring::slots; });
             if (!ring->next.compare_exchange_strong(j, j + 1))
                 continue;
-            Ring::Slot& s = ring->slot[j % Ring::slots];
-            fill(s.values, j * Ring::block, values_in(j, count), value);
-            s.ready.store(j, std::memory_order_release);
+            fill_slot(ring, j, count, value);
         }
     }
 };
@@ -155,16 +165,14 @@ struct Chain {
     template <class Value>
     double operator()(int count, const Value& value) const
     {
-        const long long blocks = (count + (long long)Ring::block - 1) / Ring::block;
+        const long long blocks = blocks_of(count);
         double sum = 0.0;
         for (long long j = 0; j < blocks; ++j) {
             Ring::Slot& s = ring->slot[j % Ring::slots];
             for (int spins = 0; s.ready.load(std::memory_order_acquire) != j; ++spins) {
                 long long u = ring->next.load(std::memory_order_relaxed);
                 if (u < blocks && u < j + Ring::slots && ring->next.compare_exchange_weak(u, u + 1)) {
-                    Ring::Slot& t = ring->slot[u % Ring::slots];
-                    fill(t.values, u * Ring::block, values_in(u, count), value);
-                    t.ready.store(u, std::memory_order_release);
+                    fill_slot(ring, u, count, value);
                 } else if (spins > 100) { // the other thread may have no core of its own
                     std::this_thread::yield();
                 }
