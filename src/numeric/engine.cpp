@@ -127,19 +127,48 @@ double integrate_shared(Width width, Sharing sharing, Rule rule, std::size_t k, 
 }
 
 // Other threads pay only where a subinterval's values cost more to compute
-// than the chain's addition: under Simpson's rule (three values an addition)
-// and on f6, f0 and sqrt(sin x) under every rule. The rectangle and
-// trapezoid rules on the cheaper polynomials reach their floor on the calling
-// thread alone, and there the ring would only add its traffic. Below the
-// threshold a run is over before a thread would have started. The calling
-// thread adds and evaluates too, so one core fewer than there are evaluates
-// beside it. README's Speed section has the measurements.
+// than the chain's addition, and only in a run long enough to repay starting
+// them (tens of microseconds, more on a virtual machine). So the least n
+// differs by rule and integrand: sqrt(sin x) repays them from 2^16 points,
+// the cheap polynomials under Simpson's rule only from millions. Where one
+// thread already runs within about a fifth of its floor (the rectangle rule
+// on f1 to f9, the trapezoid rule on all of them but f6, Simpson's rule on
+// f2, f3 and f5) they never start: there they would only add the ring's
+// traffic. The calling thread adds and evaluates too, so one core fewer than
+// there are evaluates beside it. README's Speed section has the measurements.
+namespace {
+
+struct Repaid {
+    char label;
+    int simpson;   // log2 of the least n; 0: never
+    int rectangle;
+    int trapezoid;
+};
+constexpr Repaid repaid_from[] = {
+    {'1', 22, 0, 0},  {'2', 0, 0, 0},   {'3', 0, 0, 0},   {'4', 22, 0, 0},
+    {'5', 0, 0, 0},   {'6', 18, 0, 20}, {'7', 20, 0, 0},  {'8', 20, 0, 0},
+    {'9', 20, 0, 0},  {'0', 16, 18, 18}, {'A', 16, 16, 16},
+};
+
+} // namespace
+
 Sharing chosen_sharing(Rule rule, const IntegrandEntry& e)
 {
     static const int cores = static_cast<int>(std::thread::hardware_concurrency());
-    Sharing sharing{0, 1 << 15};
-    if (rule == Rule::simpson || e.f == f6 || e.f == f0 || e.f == fA)
-        sharing.workers = cores - 1;
+    Sharing sharing{0, 0};
+    for (const Repaid& r : repaid_from) {
+        if (r.label != e.label)
+            continue;
+        int log2_n = r.trapezoid;
+        if (rule == Rule::simpson)
+            log2_n = r.simpson;
+        if (rule == Rule::rectangle)
+            log2_n = r.rectangle;
+        if (log2_n > 0) {
+            sharing.workers = cores - 1;
+            sharing.threshold = 1 << log2_n;
+        }
+    }
     if (sharing.workers < 0)
         sharing.workers = 0;
     return sharing;
