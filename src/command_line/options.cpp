@@ -43,6 +43,29 @@ const char usage_text[] =
     "Kde zaokruhlenie prerastie desatinu chyby metody, rad nic neznamena a\n"
     "tabulka ho nevypise.\n";
 
+std::string shown_argument(const std::string& arg, std::size_t longest)
+{
+    std::string out;
+    for (const char c : arg) {
+        const auto u = static_cast<unsigned char>(c);
+        if (c == '\n') {
+            out += "\\n";
+        } else if (c == '\t') {
+            out += "\\t";
+        } else if (c == '\r') {
+            out += "\\r";
+        } else if (u < 0x20 || u == 0x7f) {
+            static const char hex[] = "0123456789abcdef";
+            out += std::string("\\x") + hex[u / 16] + hex[u % 16];
+        } else {
+            out += c;
+        }
+    }
+    if (out.size() > longest)
+        out = out.substr(0, longest - 3) + "...";
+    return out;
+}
+
 namespace {
 
 bool fail(std::string& error, const std::string& what)
@@ -51,11 +74,14 @@ bool fail(std::string& error, const std::string& what)
     return false;
 }
 
+// A usage error quotes an argument cut short where it is long.
+std::string shown(const std::string& arg) { return shown_argument(arg, 60); }
+
 bool read_f(const std::string& arg, Options& o, std::string& error)
 {
     const std::string keys = "1234567890a";
     if (arg.size() != 1 || keys.find(arg[0]) == std::string::npos)
-        return fail(error, "F '" + arg + "' nie je funkcia: 1 az 9, 0 alebo a");
+        return fail(error, "F '" + shown(arg) + "' nie je funkcia: 1 az 9, 0 alebo a");
     o.f = &select_integrand(arg[0]);
     return true;
 }
@@ -68,16 +94,16 @@ bool read_end(const char* name, const std::string& arg, double& v, std::string& 
     std::replace(with_point.begin(), with_point.end(), ',', '.');
     double ignored = 0.0;
     if (with_point != arg && whole_double(with_point.c_str(), ignored))
-        return fail(error, std::string(name) + " '" + arg + "' nie je cislo: desatinnu ciarku napis ako bodku, " +
-                               with_point);
-    return fail(error, std::string(name) + " '" + arg + "' nie je cislo");
+        return fail(error, std::string(name) + " '" + shown(arg) + "' nie je cislo: desatinnu ciarku napis ako bodku, " +
+                               shown(with_point));
+    return fail(error, std::string(name) + " '" + shown(arg) + "' nie je cislo");
 }
 
 bool read_n(const std::string& arg, Options& o, std::string& error)
 {
     if (whole_int(arg.c_str(), o.n))
         return true;
-    return fail(error, "N '" + arg + "' nie je cele cislo");
+    return fail(error, "N '" + shown(arg) + "' nie je cele cislo");
 }
 
 // An empty METODY (a script's variable left unset, say) is a mistake, not
@@ -89,7 +115,7 @@ bool read_rules(const std::string& arg, Options& o, std::string& error)
     for (char key : arg) {
         const RuleEntry* rule = rule_with_key(key);
         if (rule == nullptr)
-            return fail(error, "METODY '" + arg + "': metody su s, o a l");
+            return fail(error, "METODY '" + shown(arg) + "': metody su s, o a l");
         o.rules.push_back(rule->rule);
     }
     return true;
@@ -100,7 +126,7 @@ bool read_positional(const std::vector<std::string>& p, Options& o, std::string&
     if (p.size() < 4)
         return fail(error, "chybaju argumenty: treba F A B N");
     if (p.size() > 5)
-        return fail(error, "nadbytocny argument '" + p[5] + "'");
+        return fail(error, "nadbytocny argument '" + shown(p[5]) + "'");
     if (!read_f(p[0], o, error) || !read_end("A", p[1], o.a, error) || !read_end("B", p[2], o.b, error) ||
         !read_n(p[3], o, error))
         return false;
@@ -118,6 +144,8 @@ bool read_long(const std::string& arg, const std::vector<std::string>& args, std
     const std::string name = arg.substr(0, arg.find('='));
     const bool has_value = name.size() < arg.size();
     if (name == "--svg") {
+        if (!o.svg.empty())
+            return fail(error, "volba --svg je zadana dvakrat");
         if (has_value)
             o.svg = arg.substr(name.size() + 1);
         else if (k + 1 < args.size())
@@ -127,7 +155,7 @@ bool read_long(const std::string& arg, const std::vector<std::string>& args, std
         return true;
     }
     if (has_value)
-        return fail(error, "volba " + name + " nema hodnotu");
+        return fail(error, "volba " + shown(name) + " nema hodnotu");
     if (name == "--help")
         o.help = true;
     else if (name == "--version")
@@ -141,7 +169,7 @@ bool read_long(const std::string& arg, const std::vector<std::string>& args, std
     else if (name == "--no-log")
         o.log = false;
     else
-        return fail(error, "neznama volba " + name);
+        return fail(error, "neznama volba " + shown(name));
     return true;
 }
 
@@ -155,7 +183,7 @@ bool read_short(const std::string& arg, Options& o, std::string& error)
         else if (arg[k] == 't')
             o.table = true;
         else
-            return fail(error, std::string("neznama volba -") + arg[k]);
+            return fail(error, std::string("neznama volba ") + shown(std::string("-") + arg[k]));
     }
     return true;
 }

@@ -33,3 +33,8 @@ enum class Parsed { run, help, version, usage_error };
 Parsed parse_options(const std::vector<std::string>& args, Options& options, std::string& error);
 
 extern const char usage_text[];
+
+// `arg` as a message quotes it: on one line, with no control character for
+// a terminal to act on (written \n, \t, \r, \x1b), and cut short with "..."
+// past `longest` characters.
+std::string shown_argument(const std::string& arg, std::size_t longest);

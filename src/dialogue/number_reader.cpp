@@ -249,7 +249,11 @@ double convert(Scan& s)
 
 } // namespace
 
-bool read_double(CharSource& source, double& v)
+namespace {
+
+// As read_double; `consumed_more` tells that characters past the number were
+// taken and dropped (an unclosed nan( run too long to give back).
+bool scan_double(CharSource& source, double& v, bool& consumed_more)
 {
     Scan s{source, skip_space(source)};
     if (s.c == '+' || s.c == '-') {
@@ -262,10 +266,19 @@ bool read_double(CharSource& source, double& v)
     } else {
         scan_mantissa(s);
     }
+    consumed_more = s.tail_lost;
     give_back(s);
     if (s.whole)
         v = convert(s);
     return s.whole;
+}
+
+} // namespace
+
+bool read_double(CharSource& source, double& v)
+{
+    bool consumed_more = false;
+    return scan_double(source, v, consumed_more);
 }
 
 bool read_int(CharSource& source, int& v)
@@ -317,20 +330,31 @@ int next_in_text(void* context)
 // Only what was taken comes back, in the reverse order: one step back.
 void back_in_text(void* context, int) { --static_cast<Text*>(context)->at; }
 
-template <class T>
-bool whole(const char* text, T& v, bool (*read)(CharSource&, T&))
+} // namespace
+
+// A whole text is one number only where the reader takes all of it as the
+// number: an unclosed nan( run it drops for want of room is no number, at
+// any length, as strtod would leave it.
+bool whole_double(const char* text, double& v)
 {
     Text t{text, 0};
     CharSource source{next_in_text, back_in_text, &t};
-    T got{};
-    if (is_space(static_cast<unsigned char>(text[0])) || !read(source, got) || text[t.at] != '\0')
+    double got = 0.0;
+    bool consumed_more = false;
+    if (is_space(static_cast<unsigned char>(text[0])) || !scan_double(source, got, consumed_more) || consumed_more ||
+        text[t.at] != '\0')
         return false;
     v = got;
     return true;
 }
 
-} // namespace
-
-bool whole_double(const char* text, double& v) { return whole(text, v, read_double); }
-
-bool whole_int(const char* text, int& v) { return whole(text, v, read_int); }
+bool whole_int(const char* text, int& v)
+{
+    Text t{text, 0};
+    CharSource source{next_in_text, back_in_text, &t};
+    int got = 0;
+    if (is_space(static_cast<unsigned char>(text[0])) || !read_int(source, got) || text[t.at] != '\0')
+        return false;
+    v = got;
+    return true;
+}
