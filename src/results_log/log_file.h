@@ -22,8 +22,9 @@ int own_standard_stream(const char* path);
 int open_log_file(const char* path, LogFile& file);
 
 // Hands the record to the system in one write, so that copies appending at
-// once never tear each other's records. A record cut short is taken back
-// out of the file, or where that cannot be, at least ends its line.
+// once never tear each other's records, and sees it on the disk. A record
+// cut short is taken back out of the file, or where that cannot be, at
+// least ends its line.
 int append_to_log_file(const LogFile& file, const char* record, std::size_t len);
 
 void close_log_file(LogFile& file);

@@ -54,13 +54,6 @@ void take_back_raised(const HeldSignals& held)
     }
 }
 
-// Whether a write of `len` bytes to fd can be cut short at all.
-bool can_tear(int fd, std::size_t len)
-{
-    struct stat st;
-    return fstat(fd, &st) != 0 || S_ISREG(st.st_mode) || len > PIPE_BUF;
-}
-
 // A fragment of `written` bytes ending at `end` can go back out of the file
 // only while it is the file's last bytes: once another copy has appended,
 // cutting would take that copy's record too.
@@ -136,10 +129,22 @@ int open_log_file(const char* path, LogFile& file)
 
 int append_to_log_file(const LogFile& file, const char* record, std::size_t len)
 {
-    const HeldSignals held(can_tear(file.fd, len));
-    const int why = write_whole(file.fd, record, len);
-    if (why != 0)
-        take_back_raised(held);
+    struct stat st;
+    const bool known = fstat(file.fd, &st) == 0;
+    const bool regular = known && S_ISREG(st.st_mode);
+    int why = 0;
+    {
+        const HeldSignals held(!known || regular || len > PIPE_BUF);
+        why = write_whole(file.fd, record, len);
+        if (why != 0)
+            take_back_raised(held);
+    }
+    // On the disk before its result line shows, so that a power cut keeps
+    // every run shown too; with the signals free again, so that a slow disk
+    // never holds Ctrl+C back. A file system that cannot sync says so with
+    // EINVAL, which is no failed write.
+    if (why == 0 && regular && fdatasync(file.fd) != 0 && errno != EINVAL && errno != EROFS)
+        why = errno;
     return why;
 }
 

@@ -61,8 +61,10 @@ int append_to_log_file(const LogFile& file, const char* record, std::size_t len)
 {
     const __int64 start = _lseeki64(file.fd, 0, SEEK_END);
     errno = 0;
+    // On the disk before its result line shows, so that a power cut keeps
+    // every run shown too.
     if (_write(file.fd, record, static_cast<unsigned>(len)) == static_cast<int>(len))
-        return 0;
+        return _commit(file.fd) == 0 || errno != EIO ? 0 : EIO;
     int why = errno;
     if (why == 0)
         why = EIO;
