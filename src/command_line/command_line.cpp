@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
+#include <new>
 
 #include "console.h"
 #include "console_input.h"
@@ -50,10 +51,18 @@ void say_result(std::FILE* out, const Options& o, Rule rule, double result, cons
                      n + 1LL);
 }
 
-// One run per rule, each recorded as the dialogue records it. Returns the
-// results in the rules' order.
+// A line of its own, handed to the system at once in one write: what is
+// shown is never behind what is recorded by more than the run under way.
+void show(std::FILE* out, const std::string& line)
+{
+    std::fputs((line + "\n").c_str(), out);
+    std::fflush(out);
+}
+
+// One run per rule, each recorded as the dialogue records it, its line
+// shown right after its record. Returns the results in the rules' order.
 // NOLINTNEXTLINE(bugprone-easily-swappable-parameters): out, err, as the standard streams go
-std::vector<double> run_each(const Options& o, std::FILE* out, std::FILE* err)
+std::vector<double> run_each(const Options& o, const Integral& integral, std::FILE* out, std::FILE* err)
 {
     ResultsLog res;
     if (o.log) {
@@ -61,11 +70,9 @@ std::vector<double> run_each(const Options& o, std::FILE* out, std::FILE* err)
         res = open_results_log(results_file_name, problem);
         tell_log_problem(err, problem);
     }
-    Integral integral;
     if (o.exact) {
-        integral = exact_integral(*o.f, o.a, o.b);
         const std::string value = integral.kind == IntegralKind::real ? integral.digits : "-";
-        std::fprintf(out, "integral %s %s\n", interval(o).c_str(), value.c_str());
+        show(out, "integral " + interval(o) + " " + value);
     }
     ProgressLine progress = progress_line_on(err);
     std::vector<double> results;
@@ -77,7 +84,7 @@ std::vector<double> run_each(const Options& o, std::FILE* out, std::FILE* err)
             const Difference error = error_of(integral, result);
             line += " " + (error.exists ? error.text : std::string("-"));
         }
-        std::fprintf(out, "%s\n", line.c_str());
+        show(out, line);
         tell_log_problem(err, problem);
         results.push_back(result);
     }
@@ -90,26 +97,49 @@ std::vector<double> run_each(const Options& o, std::FILE* out, std::FILE* err)
     return results;
 }
 
+// Why a picture was not written, in the warning's words.
+const char* picture_refusal(int error)
+{
+    switch (error) {
+    case not_a_regular_file:
+        return "nie je obycajny subor";
+    case the_results_file:
+        return "je to subor vysledky.txt";
+    case own_standard_input:
+        return "je to standardny vstup programu";
+    case own_standard_output:
+        return "je to standardny vystup programu";
+    case own_standard_error:
+        return "je to standardny chybovy vystup programu";
+    default:
+        return system_reason(error);
+    }
+}
+
 // The picture after everything else is written, so that standard output
-// is the same with --svg as without; false where it could not be written.
-bool draw(const Options& o, std::FILE* err, const std::vector<double>& results, const std::vector<Convergence>& all,
-          const Integral& integral)
+// is the same with --svg as without; false where it could not be written,
+// for want of memory too: what was run and shown stays so.
+bool draw(const Options& o, const Integral& integral, std::FILE* err, const std::vector<double>& results,
+          const std::vector<Convergence>& all)
 {
     if (o.svg.empty())
         return true;
-    const Task task{o.f, o.a, o.b, o.n, integral};
-    std::string picture;
-    if (o.table)
-        picture = convergence_svg(task, all);
-    else
-        picture = panels_svg(task, o.rules, results.at(0));
-    const int error = write_picture(o.svg, picture);
+    int error = 0;
+    try {
+        const Task task{o.f, o.a, o.b, o.n, integral};
+        std::string picture;
+        if (o.table)
+            picture = convergence_svg(task, all);
+        else
+            picture = panels_svg(task, o.rules, results.at(0));
+        error = write_picture(o.svg, picture, results_file_name);
+    } catch (const std::bad_alloc&) {
+        error = ENOMEM;
+    }
     if (error == 0)
         return true;
-    const char* reason = "nie je obycajny subor";
-    if (error != not_a_regular_file)
-        reason = system_reason(error);
-    std::fprintf(err, "Upozornenie: obrazok %s sa nepodarilo zapisat (%s).\n", o.svg.c_str(), reason);
+    std::fprintf(err, "Upozornenie: obrazok %s sa nepodarilo zapisat (%s).\n",
+                 shown_argument(o.svg, std::string::npos).c_str(), picture_refusal(error));
     std::fflush(err);
     return false;
 }
@@ -203,15 +233,13 @@ int run_command_line(const std::vector<std::string>& args, std::FILE* out, std::
     if (parsed == Parsed::version)
         std::fputs("integrate " INTEGRATE_VERSION "\n", out);
     bool drawn = true;
-    if (parsed == Parsed::run && !o.table) {
-        const std::vector<double> results = run_each(o, out, err);
-        Integral integral;
-        if (!o.svg.empty())
-            integral = exact_integral(*o.f, o.a, o.b);
-        drawn = draw(o, err, results, {}, integral);
-    }
+    // The integral once, where anything shows it.
+    Integral integral;
+    if (parsed == Parsed::run && (o.exact || o.table || !o.svg.empty()))
+        integral = exact_integral(*o.f, o.a, o.b);
+    if (parsed == Parsed::run && !o.table)
+        drawn = draw(o, integral, err, run_each(o, integral, out, err), {});
     if (parsed == Parsed::run && o.table) {
-        const Integral integral = exact_integral(*o.f, o.a, o.b);
         ProgressLine progress = progress_line_on(err);
         const std::vector<Convergence> all = convergence(o.rules, *o.f, o.a, o.b, o.n, integral, progress_on(progress));
         erase_progress(progress);
@@ -219,7 +247,7 @@ int run_command_line(const std::vector<std::string>& args, std::FILE* out, std::
             print_csv(out, all);
         else
             print_table(out, o, integral, all);
-        drawn = draw(o, err, {}, all, integral);
+        drawn = draw(o, integral, err, {}, all);
     }
     errno = 0;
     if (std::fflush(out) == 0 && !std::ferror(out))

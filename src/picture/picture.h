@@ -30,8 +30,18 @@ std::string panels_svg(const Task& task, const std::vector<Rule>& rules, double 
 std::string convergence_svg(const Task& task, const std::vector<Convergence>& all);
 
 // Writes `text` into `path` whole or not at all: into a new file beside it,
-// then renamed over it, so that `path` is always either what it was or the
-// whole picture, and nothing else is left behind. Returns 0, an errno value,
-// or not_a_regular_file (a folder, a device or a FIFO is never replaced).
-int write_picture(const std::string& path, const std::string& text);
+// on the disk before it is renamed over `path`, so that `path` is always
+// either what it was or the whole picture, also after a power cut, and
+// nothing else is left behind, also when a signal ends the program
+// meanwhile. A symbolic link stays and the file it names is replaced, with
+// its mode kept. Returns 0, an errno value (EACCES for a file the user may
+// not write, as cp refuses it), or one of the refusals below: a picture
+// never takes the place of anything but a regular file, nor of the results
+// file (`results_file` in the working folder, existing or not) or the
+// program's own standard streams.
+int write_picture(const std::string& path, const std::string& text, const char* results_file);
 constexpr int not_a_regular_file = -1;
+constexpr int the_results_file = -2;
+constexpr int own_standard_input = -3; // then -4 output, -5 error
+constexpr int own_standard_output = -4;
+constexpr int own_standard_error = -5;
