@@ -12,24 +12,33 @@ constexpr double chord_pixels = 0.1;
 // The first samples lie closer than a pixel apart, so that no island of
 // finite values a pixel wide is missed between them.
 constexpr int first_samples = 1024;
+// A curve that needs more points than this between two first samples
+// oscillates faster than a pixel shows: there the least and the greatest of
+// `column_samples` values stand for it. So a picture's size is bounded by
+// its width, whatever the interval.
+constexpr int most_points = 24;
+constexpr int column_samples = 48;
 
 struct Tracer {
     Integrand f;
     Frame frame;
     std::vector<std::vector<Point>> pieces;
+    std::vector<double> missing;
+    int spent = 0; // points added between the two first samples at hand
 };
 
 void follow(Tracer& t, Point p, Point q);
 
-double pixels_x(const Frame& frame, double dx) { return std::fabs(dx) / (frame.x1 - frame.x0) * frame.width; }
+double pixels_x(const Frame& frame, double dx) { return std::fabs(dx) / 2 / half_span(frame.x0, frame.x1) * frame.width; }
 
-double pixels_y(const Frame& frame, double dy) { return std::fabs(dy) / (frame.y1 - frame.y0) * frame.height; }
+double pixels_y(const Frame& frame, double dy) { return std::fabs(dy) / 2 / half_span(frame.y0, frame.y1) * frame.height; }
 
 void extend(Tracer& t, Point p)
 {
     if (t.pieces.empty())
         t.pieces.emplace_back();
     t.pieces.back().push_back(p);
+    ++t.spent;
 }
 
 void end_piece(Tracer& t)
@@ -56,6 +65,7 @@ Point edge(const Tracer& t, double finite, double other)
 // From p (drawn) up to where the values stop before `gap`; the piece ends.
 void follow_to_gap(Tracer& t, Point p, double gap)
 {
+    t.missing.push_back(gap);
     const Point e = edge(t, p.x, gap);
     if (e.x != p.x)
         follow(t, p, e);
@@ -76,6 +86,8 @@ void follow_from_gap(Tracer& t, double gap, Point q)
 // halves a piece that starts under a pixel and stops under edge_pixels.
 void follow(Tracer& t, Point p, Point q)
 {
+    if (t.spent > most_points)
+        return; // the column is drawn by its extremes instead
     const double xm = p.x + (q.x - p.x) / 2;
     const double ym = t.f(xm);
     if (pixels_x(t.frame, q.x - p.x) < edge_pixels || xm == p.x || xm == q.x) {
@@ -159,30 +171,93 @@ Panel panel_shape(const Frame& frame, const RulePanel& p)
     return shape;
 }
 
-std::vector<std::vector<Point>> curve_pieces(Integrand f, const Frame& frame)
+// From p (drawn where finite) to q by the least and the greatest of the
+// values in between, in the order they come, and q: a column where the curve
+// oscillates faster than a pixel. Where some values there are no numbers,
+// the extremes stand apart, as a piece of their own.
+void by_extremes(Tracer& t, Point p, Point q)
 {
-    Tracer t{f, frame, {}};
+    Point low{q.x, HUGE_VAL};
+    Point high{q.x, -HUGE_VAL};
+    bool gap = !std::isfinite(p.y);
+    // Spread by the golden ratio rather than evenly, so that a periodic
+    // integrand is not seen at one phase only.
+    double phase = 0.5;
+    for (int k = 1; k <= column_samples; ++k) {
+        double x = q.x;
+        if (k < column_samples)
+            x = p.x + (q.x - p.x) * phase;
+        phase += 0.6180339887498949;
+        if (phase >= 1.0)
+            phase -= 1.0;
+        if (!(x > p.x && x <= q.x))
+            continue;
+        const double y = t.f(x);
+        if (!std::isfinite(y)) {
+            if (!gap)
+                t.missing.push_back(x);
+            gap = true;
+            continue;
+        }
+        if (y < low.y)
+            low = Point{x, y};
+        if (y > high.y)
+            high = Point{x, y};
+    }
+    if (gap)
+        end_piece(t);
+    if (std::isfinite(low.y) && low.x < high.x) {
+        extend(t, low);
+        extend(t, high);
+    } else if (std::isfinite(low.y)) {
+        extend(t, high);
+        if (low.x != high.x)
+            extend(t, low);
+    }
+    if (std::isfinite(q.y) && !t.pieces.empty() && !t.pieces.back().empty() && t.pieces.back().back().x < q.x)
+        extend(t, q);
+    if (gap && !std::isfinite(q.y))
+        end_piece(t);
+}
+
+Curve curve_of(Integrand f, const Frame& frame)
+{
+    Tracer t{f, frame, {}, {}};
     Point prev{frame.x0, f(frame.x0)};
     if (std::isfinite(prev.y))
         extend(t, prev);
+    else
+        t.missing.push_back(prev.x);
     for (int k = 1; k <= first_samples; ++k) {
         double x = frame.x1;
         if (k < first_samples)
-            x = frame.x0 + (frame.x1 - frame.x0) * k / first_samples;
+            x = along(frame.x0, frame.x1, k, first_samples);
         const Point cur{x, f(x)};
         const bool was = std::isfinite(prev.y);
         const bool is = std::isfinite(cur.y);
+        // Where the points run over, they are taken back.
+        const std::size_t pieces = t.pieces.size();
+        const std::size_t last = pieces > 0 ? t.pieces.back().size() : 0;
+        const std::size_t missing = t.missing.size();
+        t.spent = 0;
         if (was && is)
             follow(t, prev, cur);
         else if (was)
             follow_to_gap(t, prev, cur.x);
         else if (is)
             follow_from_gap(t, prev.x, cur);
+        if (t.spent > most_points) {
+            t.pieces.resize(pieces);
+            if (pieces > 0)
+                t.pieces.back().resize(last);
+            t.missing.resize(missing);
+            by_extremes(t, prev, cur);
+        }
         prev = cur;
     }
-    std::vector<std::vector<Point>> pieces;
+    Curve curve{{}, std::move(t.missing)};
     for (auto& piece : t.pieces)
         if (piece.size() >= 2)
-            pieces.push_back(std::move(piece));
-    return pieces;
+            curve.pieces.push_back(std::move(piece));
+    return curve;
 }

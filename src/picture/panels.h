@@ -47,5 +47,12 @@ Panel panel_shape(const Frame& frame, const RulePanel& p);
 // The integrand over [frame.x0, frame.x1] as pieces of a line in the
 // integrand's numbers, broken where it has no finite value: straight
 // between points to within a tenth of a pixel in `frame`, and followed to
-// within a ten-thousandth of a pixel to where it stops having one.
-std::vector<std::vector<Point>> curve_pieces(Integrand f, const Frame& frame);
+// within a ten-thousandth of a pixel to where it stops having one. Where it
+// oscillates faster than a pixel shows, the least and the greatest value of
+// each column stand for it: a few thousand points at most, whatever the
+// interval. `missing` holds an x in each gap.
+struct Curve {
+    std::vector<std::vector<Point>> pieces;
+    std::vector<double> missing;
+};
+Curve curve_of(Integrand f, const Frame& frame);

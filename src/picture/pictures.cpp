@@ -1,4 +1,5 @@
 #include <algorithm>
+#include <cfloat>
 #include <cmath>
 
 #include "panels.h"
@@ -40,10 +41,11 @@ Bounds padded(Bounds b, double part, double least)
         b.lo = -least;
         b.hi = least;
     }
-    double margin = (b.hi - b.lo) * part;
+    double margin = half_span(b.lo, b.hi) * (2 * part);
     if (!(margin > 0.0))
         margin = std::max(least, std::fabs(b.lo) * part);
-    return Bounds{b.lo - margin, b.hi + margin};
+    // Never past the largest double: an axis ends where the numbers do.
+    return Bounds{std::max(b.lo - margin, -DBL_MAX), std::min(b.hi + margin, DBL_MAX)};
 }
 
 Frame frame_of(const Bounds& x, const Bounds& y, double width = plot_width)
@@ -161,7 +163,12 @@ bool finite_panel(const RulePanel& p)
     return std::isfinite(p.y0) && std::isfinite(p.y1) && (!p.arc || std::isfinite(p.ym));
 }
 
-std::vector<std::string> panels_notes(const Task& task, const std::vector<Rule>& rules, bool drawn, bool gaps)
+struct Gaps {
+    bool not_real = false;
+    bool overflow = false;
+};
+
+std::vector<std::string> panels_notes(const Task& task, const std::vector<Rule>& rules, bool drawn, Gaps gaps)
 {
     const RuleEntry& rule = rule_entry(rules[0]);
     std::vector<std::string> notes;
@@ -175,9 +182,12 @@ std::vector<std::string> panels_notes(const Task& task, const std::vector<Rule>&
     const std::string note = integral_note(task.integral);
     if (!note.empty())
         notes.push_back(note);
-    if (gaps)
+    if (gaps.not_real)
         notes.push_back(std::string("Kde ") + integrand_text(task.f->key) +
                         " nie je realne cislo, krivka ma medzeru.");
+    if (gaps.overflow)
+        notes.push_back(std::string("Kde hodnoty ") + integrand_text(task.f->key) +
+                        " presahuju rozsah cisel double, krivka ma medzeru.");
     if (rules[0] == Rule::simpson && task.n > 0 && task.n % 2 == 1)
         notes.push_back("N = " + std::to_string(task.n) + " je neparne, Simpsonova metoda pocitala na " +
                         std::to_string(task.n + 1LL) + " subintervaloch: oblukov je " +
@@ -220,21 +230,22 @@ std::string panels_svg(const Task& task, const std::vector<Rule>& rules, double 
             include_arc(y, p);
     }
     for (int k = 0; k <= 1024 && plottable; ++k)
-        include(y, task.f->f(x.lo + (x.hi - x.lo) * k / 1024));
+        include(y, task.f->f(along(x.lo, x.hi, k, 1024)));
     Frame frame = frame_of(x, padded(y, 0.05, 1.0));
-    std::vector<std::vector<Point>> pieces;
+    Curve curve;
     if (plottable) {
-        pieces = curve_pieces(task.f->f, frame);
+        curve = curve_of(task.f->f, frame);
         // Points found between the first samples may reach past them.
         const Bounds sampled = y;
-        for (const auto& piece : pieces)
+        for (const auto& piece : curve.pieces)
             for (const Point& p : piece)
                 include(y, p.y);
         if (y.lo < sampled.lo || y.hi > sampled.hi) {
             frame = frame_of(x, padded(y, 0.05, 1.0));
-            pieces = curve_pieces(task.f->f, frame);
+            curve = curve_of(task.f->f, frame);
         }
     }
+    const std::vector<std::vector<Point>>& pieces = curve.pieces;
     Svg svg;
     draw_axes(svg, frame, linear_ticks(frame.x0, frame.x1, frame.width, true, font_size),
               linear_ticks(frame.y0, frame.y1, frame.height, false, font_size));
@@ -265,11 +276,15 @@ std::string panels_svg(const Task& task, const std::vector<Rule>& rules, double 
             integral_words(task.integral) + ", chyba " + (error.exists ? error.text : std::string("-")) + "."};
     if (!plottable)
         caption.push_back("Interval s koncom, ktory nie je konecne cislo, sa neda nakreslit.");
-    bool gaps = pieces.size() > 1;
-    if (!pieces.empty())
-        gaps = gaps || pieces.front().front().x > frame.x0 || pieces.back().back().x < frame.x1;
-    else
-        gaps = plottable;
+    // A gap where the values pass the range of a double is not one where
+    // the integrand is no real number.
+    Gaps gaps;
+    for (std::size_t k = 0; k < curve.missing.size() && k < 64; ++k) {
+        if (real_at(*task.f, curve.missing[k]))
+            gaps.overflow = true;
+        else
+            gaps.not_real = true;
+    }
     const std::vector<std::string> notes = panels_notes(task, rules, !panels.empty(), gaps);
     caption.insert(caption.end(), notes.begin(), notes.end());
     const double end = add_caption(svg, bottom(frame) + 60, caption);

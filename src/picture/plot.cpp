@@ -76,9 +76,15 @@ double char_width(char c)
 
 } // namespace
 
+double half_span(double lo, double hi) { return hi / 2 - lo / 2; }
+
+// NOLINTNEXTLINE(bugprone-easily-swappable-parameters): from lo to hi, then the step
+double along(double lo, double hi, int k, int parts) { return lo + half_span(lo, hi) * (2.0 * k) / parts; }
+
 Point to_picture(const Frame& f, double x, double y)
 {
-    return Point{f.left + (x - f.x0) / (f.x1 - f.x0) * f.width, f.top + (f.y1 - y) / (f.y1 - f.y0) * f.height};
+    return Point{f.left + half_span(f.x0, x) / half_span(f.x0, f.x1) * f.width,
+                 f.top + half_span(y, f.y1) / half_span(f.y0, f.y1) * f.height};
 }
 
 double step_value(const Step& step) { return scaled(step.mantissa, step.exponent); }
@@ -142,17 +148,17 @@ std::vector<Tick> ticks_of(const Step& step, double low, double high)
 // NOLINTNEXTLINE(bugprone-easily-swappable-parameters): the range low to high, then the room
 std::vector<Tick> linear_ticks(double low, double high, double pixels, bool horizontal, double size)
 {
-    const double span = high - low;
-    if (!(span > 0.0) || !std::isfinite(span))
+    const double half = half_span(low, high);
+    if (!(half > 0.0) || !std::isfinite(half))
         return {};
-    Step step = round_step_from(span / 20);
+    Step step = round_step_from(half / 10);
     for (int k = 0; k < 40; ++k, step = coarser(step)) {
         std::vector<Tick> ticks = ticks_of(step, low, high);
         double room = 2 * size; // a line and a half of text between labels above each other
         if (horizontal)
             for (const Tick& t : ticks)
                 room = std::max(room, text_width(t.label, size) + 2 * size);
-        if (step_value(step) / span * pixels >= room)
+        if (step_value(step) / 2 / half * pixels >= room)
             return ticks;
     }
     return {};

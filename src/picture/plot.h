@@ -25,7 +25,14 @@ struct Frame {
     double y0 = 0.0;
     double y1 = 1.0;
 };
+// Each difference is taken of halves, so that an axis may span the whole
+// range of a double (from -DBL_MAX to DBL_MAX) without overflow; for every
+// other range the halves change no bit.
 Point to_picture(const Frame& frame, double x, double y);
+// Half of hi - lo, without overflow.
+double half_span(double lo, double hi);
+// The k-th of `parts` equal steps from lo to hi: lo + (hi - lo) * k / parts.
+double along(double lo, double hi, int k, int parts);
 
 // A tick: where on its axis, in the axis's numbers, and its label.
 struct Tick {
