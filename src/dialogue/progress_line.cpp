@@ -6,15 +6,18 @@
 
 namespace {
 
+long long delay_ms = 1000;
+
 // Only while the program is the terminal's foreground job, and only where
 // the line fits: a line that wraps leaves its other rows behind when erased.
+// The end shows whenever it comes, so that a line shown reaches 100 %.
 void report(void* context, long long done, long long total)
 {
     ProgressLine& line = *static_cast<ProgressLine*>(context);
     const long long now = clock_ms();
     if (now - line.start_ms < line.after_ms)
         return;
-    if (line.shown_ms >= 0 && now - line.shown_ms < 250)
+    if (line.shown_ms >= 0 && now - line.shown_ms < 250 && done < total)
         return;
     char text[32];
     const int width = std::snprintf(text, sizeof text, "\r Pocitam... %d %%", static_cast<int>(done * 100 / total)) - 1;
@@ -35,9 +38,12 @@ long long clock_ms()
     return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
 }
 
+void show_progress_after(long long ms) { delay_ms = ms; }
+
 ProgressLine progress_line_on(std::FILE* err)
 {
     ProgressLine line;
+    line.after_ms = delay_ms;
     if (err != nullptr && is_terminal(err))
         line.to = err;
     return line;

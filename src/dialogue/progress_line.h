@@ -18,6 +18,9 @@ struct ProgressLine {
 
 // A line on `err` where it is a terminal, else one that shows nothing.
 ProgressLine progress_line_on(std::FILE* err);
+// From how far into a run lines show (1000 ms unless said otherwise): a
+// build for the tests shows them sooner, so that a short run shows them.
+void show_progress_after(long long ms);
 // The rules' Progress for `line`, its clock started now.
 Progress progress_on(ProgressLine& line);
 void erase_progress(ProgressLine& line);

@@ -335,6 +335,15 @@ Integral exact_integral(const IntegrandEntry& e, double a, double b)
     return without_value(IntegralKind::none, std::string("f") + e.label + " nema presny integral");
 }
 
+bool real_at(const IntegrandEntry& e, double x)
+{
+    if (std::isnan(x))
+        return false;
+    if (e.f == fA)
+        return !(std::sin(x) < 0.0);
+    return true; // a polynomial
+}
+
 Difference error_of(const Integral& integral, double result)
 {
     Difference d;

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "integrands.h"
+#include "quadrature.h"
 #include "rules.h"
 
 enum class IntegralKind { real, not_real, none };
@@ -33,6 +34,10 @@ struct Integral {
 // interval, and is then known to far more than the printed digits.
 Integral exact_integral(const IntegrandEntry& e, double a, double b);
 
+// Whether e is a real number at x, however large: a value beyond the range
+// of a double is real, the square root of a negative number is not.
+bool real_at(const IntegrandEntry& e, double x);
+
 // result - integral, rounded once from the exact difference.
 struct Difference {
     bool exists = false; // false where the integral is not real or the result is NaN
@@ -51,10 +56,15 @@ Difference error_of(const Integral& integral, double result);
 // finite R*. `integral` is exact_integral(e, a, b), computed once for a
 // table. Each thread keeps the sums of its last integrand and interval, so
 // that a table's n after n/2 sums only the new points; no bit depends on it.
+// Progress is told as the points evaluated so far (`total` is 0): how many
+// there are depends on what was summed before.
 struct Split {
     bool exists = false;
     double method = NAN;
     double rounding = NAN;
 };
 Split split_error(Rule rule, const IntegrandEntry& e, double a, double b, int n, double result,
-                  const Integral& integral);
+                  const Integral& integral, Progress progress = {});
+// What a point of split_error costs, roughly, in points of the rule's own
+// run on the same integrand: for a progress line that counts both.
+long long split_weight(const IntegrandEntry& e);
