@@ -160,7 +160,7 @@ TEST_P(Curves, LookSmoothAndStopWhereTheValuesStop)
     const Row& r = GetParam();
     const Integrand f = select_integrand(r[0][0]).f;
     const Frame frame{80, 30, 690, 380, number(r[1]), number(r[2]), number(r[3]), number(r[4])};
-    const auto pieces = curve_pieces(f, frame);
+    const auto pieces = curve_of(f, frame).pieces;
     EXPECT_EQ(pieces.size(), std::stoul(r[5]));
     const double pixel = (frame.x1 - frame.x0) / frame.width;
     for (const auto& piece : pieces) {

@@ -5,6 +5,7 @@
 #include "command_line.h"
 #include "console.h"
 #include "dialogue.h"
+#include "progress_line.h"
 
 // A standard descriptor closed by the parent would be the next file opened,
 // and the results file would take in the menus or the warnings: each closed
@@ -12,6 +13,9 @@
 // arguments the program is the dialogue.
 int main(int argc, char** argv)
 {
+#ifdef INTEGRATE_PROGRESS_AFTER_MS
+    show_progress_after(INTEGRATE_PROGRESS_AFTER_MS); // the tests' build
+#endif
     for (int fd = 0; fd <= 2; ++fd)
         if (!descriptor_open(fd))
             open_null_device_as(fd);
