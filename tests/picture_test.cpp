@@ -1,13 +1,36 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <new>
 #include <regex>
 #include <sstream>
 
+#include "command_line.h"
 #include "panels.h"
 #include "picture.h"
 #include "support.h"
+
+// Allocations of at least this many bytes fail while it is lowered: memory
+// running out in the middle of a picture. (GCC takes the free() of what this
+// operator new took from malloc() for a mismatch.)
+static std::size_t failing_from = SIZE_MAX;
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
+#endif
+
+void* operator new(std::size_t n)
+{
+    void* p = n < failing_from ? std::malloc(n > 0 ? n : 1) : nullptr;
+    if (p == nullptr)
+        throw std::bad_alloc();
+    return p;
+}
+void operator delete(void* p) noexcept { std::free(p); }
+void operator delete(void* p, std::size_t) noexcept { std::free(p); }
 
 namespace {
 
@@ -219,5 +242,101 @@ TEST_P(Errors, AreDrawnWhereTheAxesSay)
     EXPECT_EQ(zeros, svg.find("presne 0") != std::string::npos);
 }
 INSTANTIATE_TEST_SUITE_P(Rows, Errors, testing::ValuesIn(load_rows("convergence_pictures.txt")), row_name);
+
+std::size_t count_of(const std::string& text, const std::string& what)
+{
+    std::size_t n = 0;
+    for (std::size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1))
+        ++n;
+    return n;
+}
+
+std::vector<Rule> rules_of(const std::string& keys)
+{
+    std::vector<Rule> rules;
+    for (char key : keys)
+        rules.push_back(rule_with_key(key)->rule);
+    return rules;
+}
+
+std::string picture_of(const Row& r)
+{
+    const IntegrandEntry& e = select_integrand(r[1][0]);
+    const Task task{&e, number(r[2]), number(r[3]), std::atoi(r[4].c_str()), exact_integral(e, number(r[2]), number(r[3]))};
+    const std::vector<Rule> rules = rules_of(r[5]);
+    if (r[0] == "table")
+        return convergence_svg(task, convergence(rules, e, task.a, task.b, task.n, task.integral, Progress{}));
+    return panels_svg(task, rules, rule_entry(rules[0]).plain(task.a, task.b, task.n, e.f));
+}
+
+// The notes and elements a picture has or has not, and what is drawn in
+// the axes' box within it, axes that span the whole range of a double too.
+class Texts : public testing::TestWithParam<Row> {};
+TEST_P(Texts, StandAsOftenAsSaid)
+{
+    const Row& r = GetParam();
+    const std::string svg = picture_of(r);
+    EXPECT_EQ(count_of(svg, r[7]), std::stoul(r[6])) << r[7];
+    const double left = numbers_of(svg, "axis", "x1").at(1).at(0);
+    const double right = numbers_of(svg, "axis", "x2").at(0).at(0);
+    const double top = numbers_of(svg, "axis", "y2").at(1).at(0);
+    const double bottom = numbers_of(svg, "axis", "y1").at(0).at(0);
+    for (const char* kind : {"curve", "zero", "reference"}) // panels: Panels.AreTheRulesOwnAndFitTheAxes
+        for (const char* name : {"x1", "x2", "d"})
+            for (const auto& element : numbers_of(svg, kind, name))
+                for (std::size_t k = 0; k < element.size(); k += name[0] == 'd' ? 2 : 1)
+                    EXPECT_TRUE(element[k] >= left && element[k] <= right) << kind << " " << name << " " << element[k];
+    for (const char* kind : {"curve", "zero", "reference"})
+        for (const char* name : {"y1", "y2", "d"})
+            for (const auto& element : numbers_of(svg, kind, name))
+                for (std::size_t k = name[0] == 'd' ? 1 : 0; k < element.size(); k += name[0] == 'd' ? 2 : 1)
+                    EXPECT_TRUE(element[k] >= top && element[k] <= bottom) << kind << " " << name << " " << element[k];
+}
+INSTANTIATE_TEST_SUITE_P(Rows, Texts, testing::ValuesIn(load_rows("picture_texts.txt")), row_name);
+
+// However far the integrand oscillates, the curve has a few thousand points
+// and the picture stays under a megabyte.
+TEST(Curves, AreBoundedByThePicturesWidth)
+{
+    const std::pair<char, double> wide[] = {{'a', 1e6}, {'a', 1e9}, {'a', 1e15}, {'0', 1e300}};
+    for (const auto& [key, end] : wide) {
+        const Frame frame{80, 30, 690, 380, -end, end, -1.1, 1.1};
+        std::size_t points = 0;
+        for (const auto& piece : curve_of(select_integrand(key).f, frame).pieces)
+            points += piece.size();
+        EXPECT_LE(points, 30000U) << key << " " << end;
+        const IntegrandEntry& e = select_integrand(key);
+        EXPECT_LT(panels_svg(Task{&e, -end, end, 4, exact_integral(e, -end, end)}, {Rule::simpson}, 0.0).size(), 1000000U);
+    }
+}
+
+std::string contents(std::FILE* f)
+{
+    std::rewind(f);
+    std::string text;
+    for (int c; (c = std::fgetc(f)) != EOF;)
+        text += static_cast<char>(c);
+    return text;
+}
+
+// Memory that runs out while the picture is drawn costs the picture only:
+// the result line is shown, the warning says why, the status is 1.
+TEST(Drawing, OutOfMemoryIsAPictureThatCouldNotBeWritten)
+{
+    const std::string path = (fresh_folder() / "p.svg").string();
+    const std::vector<std::string> args = {"--no-log", "--svg", path, "a", "0", "1e6", "4", "s"};
+    std::FILE* out = std::tmpfile();
+    std::FILE* err = std::tmpfile();
+    ASSERT_TRUE(out != nullptr && err != nullptr);
+    failing_from = 1 << 16;
+    const int status = run_command_line(args, out, err);
+    failing_from = SIZE_MAX;
+    EXPECT_EQ(status, 1);
+    EXPECT_EQ(contents(out), "s nan\n");
+    EXPECT_EQ(contents(err), "Upozornenie: obrazok " + path + " sa nepodarilo zapisat (" + std::strerror(ENOMEM) + ").\n");
+    EXPECT_FALSE(fs::exists(path));
+    std::fclose(out);
+    std::fclose(err);
+}
 
 } // namespace

@@ -19,13 +19,17 @@ void report(void* context, long long done, long long total)
         return;
     if (line.shown_ms >= 0 && now - line.shown_ms < 250 && done < total)
         return;
+    const int percent = static_cast<int>(done * 100 / total);
+    if (line.shown_ms >= 0 && percent == line.percent)
+        return;
     char text[32];
-    const int width = std::snprintf(text, sizeof text, "\r Pocitam... %d %%", static_cast<int>(done * 100 / total)) - 1;
+    const int width = std::snprintf(text, sizeof text, "\r Pocitam... %d %%", percent) - 1;
     const int columns = terminal_columns(line.to);
     if (!in_foreground(line.to) || (columns > 0 && width >= columns))
         return;
     line.shown_ms = now;
     line.width = width;
+    line.percent = percent;
     std::fputs(text, line.to);
     std::fflush(line.to);
 }

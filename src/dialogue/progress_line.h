@@ -14,6 +14,7 @@ struct ProgressLine {
     long long start_ms = 0;   // of the run
     long long shown_ms = -1;  // when last rewritten; -1 never
     int width = 0;            // of the line on the screen
+    int percent = -1;         // on the screen
 };
 
 // A line on `err` where it is a terminal, else one that shows nothing.

@@ -251,7 +251,7 @@ std::string panels_svg(const Task& task, const std::vector<Rule>& rules, double 
               linear_ticks(frame.y0, frame.y1, frame.height, false, font_size));
     if (frame.y0 < 0.0 && frame.y1 > 0.0)
         add_line(svg, to_picture(frame, frame.x0, 0.0), to_picture(frame, frame.x1, 0.0),
-                 " stroke=\"#555555\" stroke-width=\"1\"");
+                 " class=\"zero\" stroke=\"#555555\" stroke-width=\"1\"");
     for (const RulePanel& p : panels)
         if (finite_panel(p))
             svg.body += "<path class=\"panel\" d=\"" + panel_path(panel_shape(frame, p)) +

@@ -5,17 +5,30 @@
 
 namespace {
 
-// Progress over the whole table: each row's run and then its split, after
-// the rows before it. A split tells the points it has evaluated; those it
-// finds summed before are counted when the row ends, so the line never goes
-// back and reaches 100 % with the last row.
+// The points a row's split evaluates, as the split sums them: Simpson's
+// rule all of its own; the rectangle and trapezoid rules share their inner
+// points, n/2 new ones at each n after n/2, and the second of them to come
+// finds them all summed. (Where halving h is not exact the split sums more:
+// the line then waits at the row's end.)
+long long split_points(Rule rule, long long n, bool inner_points_summed)
+{
+    if (rule == Rule::simpson)
+        return n + n / 2;
+    if (inner_points_summed)
+        return 0;
+    return n / 2;
+}
+
+// Progress over the whole table in points of a run: each row's run and then
+// its split, weighted, after the rows before it. The line never goes back
+// and reaches 100 % with the last row.
 struct TableProgress {
     Progress outer;
     long long before = 0;
     long long total = 0;
-    long long weight = 1;       // of a split's point, in points of a run
-    long long split_points = 0; // at most, in this row's split
-    long long row = 0;          // this row's run in points
+    long long weight = 1; // of a split's point, in points of a run
+    long long run = 0;    // this row's run
+    long long split = 0;  // this row's split, in its own points
 
     void tell(long long done) const
     {
@@ -32,7 +45,7 @@ void report_run(void* context, long long done, long long)
 void report_split(void* context, long long done, long long)
 {
     const TableProgress& t = *static_cast<TableProgress*>(context);
-    t.tell(t.row + t.weight * t.row * std::min(done, t.split_points) / t.split_points);
+    t.tell(t.run + t.weight * std::min(done, t.split));
 }
 
 bool orders_meaningfully(const ConvergenceRow& row)
@@ -48,8 +61,14 @@ std::vector<Convergence> convergence(const std::vector<Rule>& rules, const Integ
 {
     TableProgress table{progress};
     table.weight = split_weight(e);
-    for (long long n = 2; n <= last; n *= 2)
-        table.total += (1 + table.weight) * n * static_cast<long long>(rules.size());
+    const auto shares_inner_points = [](Rule r) { return r == Rule::rectangle || r == Rule::trapezoid; };
+    bool summed = false;
+    for (Rule rule : rules) {
+        for (long long n = 2; n <= last; n *= 2)
+            table.total += n + table.weight * split_points(rule, n, summed);
+        summed = summed || shares_inner_points(rule);
+    }
+    summed = false;
     Progress each_run;
     Progress each_split;
     if (progress.report != nullptr) {
@@ -62,12 +81,12 @@ std::vector<Convergence> convergence(const std::vector<Rule>& rules, const Integ
         for (long long n = 2; n <= last; n *= 2) {
             ConvergenceRow row;
             row.n = static_cast<int>(n);
-            table.row = n;
-            table.split_points = rule == Rule::simpson ? n + n / 2 : n;
+            table.run = n;
+            table.split = split_points(rule, n, summed);
             row.result = integrate(rule, e, a, b, row.n, each_run);
             row.error = error_of(integral, row.result);
             row.split = split_error(rule, e, a, b, row.n, row.result, integral, each_split);
-            table.before += (1 + table.weight) * n;
+            table.before += n + table.weight * table.split;
             table.tell(0);
             row.rounding_level = row.split.exists && std::fabs(row.split.rounding) > std::fabs(row.split.method) / 10;
             if (!c.rows.empty() && orders_meaningfully(row) && orders_meaningfully(c.rows.back())) {
@@ -76,6 +95,7 @@ std::vector<Convergence> convergence(const std::vector<Rule>& rules, const Integ
             }
             c.rows.push_back(row);
         }
+        summed = summed || shares_inner_points(rule);
         all.push_back(c);
     }
     return all;
