@@ -164,7 +164,8 @@ void print_aligned(std::FILE* out, const std::vector<std::vector<std::string>>& 
 
 void print_table(std::FILE* out, const Options& o, const Integral& integral, const std::vector<Convergence>& all)
 {
-    std::fprintf(out, "f%c od %s po %s: ", o.f->label, text("%.17g", o.a).c_str(), text("%.17g", o.b).c_str());
+    std::fprintf(out, "%s od %s po %s: ", integrand_name(*o.f).c_str(), text("%.17g", o.a).c_str(),
+                 text("%.17g", o.b).c_str());
     if (integral.kind == IntegralKind::real)
         std::fprintf(out, "integral %s\n", integral.digits.c_str());
     else

@@ -79,10 +79,12 @@ std::string shown(const std::string& arg) { return shown_argument(arg, 60); }
 
 bool read_f(const std::string& arg, Options& o, std::string& error)
 {
-    const std::string keys = "1234567890a";
-    if (arg.size() != 1 || keys.find(arg[0]) == std::string::npos)
+    const IntegrandEntry* e = nullptr;
+    if (arg.size() == 1)
+        e = integrand_with_key(arg[0]);
+    if (e == nullptr)
         return fail(error, "F '" + shown(arg) + "' nie je funkcia: 1 az 9, 0 alebo a");
-    o.f = &select_integrand(arg[0]);
+    o.f = e;
     return true;
 }
 

@@ -8,20 +8,15 @@
 
 namespace {
 
-const char integrand_menu[] =
-    "\n Vyberte funkciu :\n"
-    "\t 1- x^3 +3x^2 +x-3 \n"
-    "\t 2- x^2 -4x +2\n"
-    "\t 3- x^3-7x+2,5 \n"
-    "\t 4- x^4 -4x^2 +3 \n"
-    "\t 5- x^4 +1 \n"
-    "\t 6- x^5 -2x^4 +3x^3 -4x^2 +5x -6 \n"
-    "\t 7- -x^4 +8x^3 -18x^2 +27 \n"
-    "\t 8- 0,25x^4 -0,5x^3 -x^2 -3x -5\n"
-    "\t 9- -x^3 +2x^2 -7x +2 \n"
-    "\t 0- x^9 -0,5x^8 +x^7 -2x^6 +3,5x^5 -7x^4 +15x^3 -27x^2 +x -18\n"
-    "\t  \n"
-    "\t w- koniec\n ";
+// The integrand menu: each listed entry's own line, then w.
+void show_integrand_menu(std::FILE* out)
+{
+    std::fputs("\n Vyberte funkciu :\n", out);
+    for (const IntegrandEntry& e : integrand_catalogue)
+        if (e.menu != nullptr)
+            std::fprintf(out, "\t %c- %s\n", e.key, e.menu);
+    std::fputs("\t  \n\t w- koniec\n ", out);
+}
 
 const char values_prompt[] =
     "\n\t Zadajte hodnoty: a  b  n \n"
@@ -68,7 +63,7 @@ double run_and_record(const RuleEntry& rule, const IntegrandEntry& fn, double x0
     const double duration = (double)(t1 - t0) / 1000.0;
     const std::time_t cas = std::time(nullptr);
     erase_progress(progress);
-    problem = append_record(res, RunRecord{cas, duration, fn.label, x0, xn, n, rule.rule, result});
+    problem = append_record(res, RunRecord{cas, duration, integrand_name(fn), x0, xn, n, rule.rule, result});
     return result;
 }
 
@@ -105,7 +100,7 @@ int run_dialogue(std::FILE* in, std::FILE* out, std::FILE* err, ResultsLog& res)
     double xn = 0.0;
     int n = 0;
     for (;;) {
-        std::fputs(integrand_menu, out);
+        show_integrand_menu(out);
         int c = read_char(input);
         if (c == EOF)
             return end(input);

@@ -100,8 +100,61 @@ double integrate_with(Width width, Rule rule, std::size_t k, double a, double b,
     return alone_up_to_avx2(k, rule, a, b, n, progress);
 }
 
-// The threads live for one run: they are joined before it returns, so none
-// is about while a record is written with its signals held.
+namespace {
+
+// The threads of one run, joined however the run ends: none is about
+// while a record is written with its signals held.
+struct Joined {
+    std::vector<std::thread> threads;
+    Joined() = default;
+    Joined(const Joined&) = delete;
+    Joined& operator=(const Joined&) = delete;
+    ~Joined()
+    {
+        for (std::thread& t : threads)
+            if (t.joinable())
+                t.join();
+    }
+};
+
+// As many threads as asked for, or as many as start: the calling thread
+// evaluates whatever no thread claims.
+template <class Start>
+void start_workers(Joined& workers, int count, const Start& start)
+{
+    try {
+        for (int w = 0; w < count; ++w)
+            workers.threads.push_back(start());
+    } catch (const std::system_error&) {
+    }
+}
+
+// Each thread's room for a program's points and registers, kept from run
+// to run.
+thread_local std::vector<double> scratch;
+
+template <class Sum>
+double apply_program(Rule rule, const expr::Program& f, double a, double b, int n, const Sum& sum)
+{
+    switch (rule) {
+    case Rule::simpson:
+        return simpson_of(a, b, n, f, sum);
+    case Rule::rectangle:
+        return rectangle_of(a, b, n, f, sum);
+    case Rule::trapezoid:
+        break;
+    }
+    return trapezoid_of(a, b, n, f, sum);
+}
+
+int cores()
+{
+    static const int count = static_cast<int>(std::thread::hardware_concurrency());
+    return count;
+}
+
+} // namespace
+
 double integrate_shared(Width width, Sharing sharing, Rule rule, std::size_t k, double a, double b, int n,
                         Progress progress)
 {
@@ -109,69 +162,73 @@ double integrate_shared(Width width, Sharing sharing, Rule rule, std::size_t k, 
         return integrate_with(width, rule, k, a, b, n, progress);
     const auto ring = std::make_unique<Ring>();
     ring->progress = progress;
-    std::vector<std::thread> workers;
-    try {
-        for (int w = 0; w < sharing.workers; ++w)
-            workers.emplace_back(evaluate_widest, k, rule, a, b, n, ring.get());
-    } catch (const std::system_error&) {
-        // Fewer threads, or none: the calling thread evaluates what no thread claims.
-    }
-    double result = 0.0;
+    Joined workers;
+    start_workers(workers, sharing.workers,
+                  [&] { return std::thread(evaluate_widest, k, rule, a, b, n, ring.get()); });
     if (width == Width::widest)
-        result = chain_widest(k, rule, a, b, n, ring.get());
-    else
-        result = chain_up_to_avx2(k, rule, a, b, n, ring.get());
-    for (std::thread& t : workers)
-        t.join();
-    return result;
+        return chain_widest(k, rule, a, b, n, ring.get());
+    return chain_up_to_avx2(k, rule, a, b, n, ring.get());
 }
 
 // Other threads pay only where a subinterval's values cost more to compute
 // than the chain's addition, and only in a run long enough to repay starting
 // them (tens of microseconds, more on a virtual machine). So the least n
-// differs by rule and integrand: sqrt(sin x) repays them from 2^16 points,
-// the cheap polynomials under Simpson's rule only from millions. Where one
-// thread already runs within about a fifth of its floor (the rectangle rule
-// on f1 to f9, the trapezoid rule on all of them but f6, Simpson's rule on
-// f2, f3 and f5) they never start: there they would only add the ring's
-// traffic. The calling thread adds and evaluates too, so one core fewer than
-// there are evaluates beside it. README's Speed section has the measurements.
-namespace {
-
-struct Repaid {
-    char label;
-    int simpson;   // log2 of the least n; 0: never
-    int rectangle;
-    int trapezoid;
-};
-constexpr Repaid repaid_from[] = {
-    {'1', 22, 0, 0},  {'2', 0, 0, 0},   {'3', 0, 0, 0},   {'4', 22, 0, 0},
-    {'5', 0, 0, 0},   {'6', 18, 0, 20}, {'7', 20, 0, 0},  {'8', 20, 0, 0},
-    {'9', 20, 0, 0},  {'0', 16, 18, 18}, {'A', 16, 16, 16},
-};
-
-} // namespace
-
+// differs by rule and integrand, and each entry of the catalogue has its
+// own: sqrt(sin x) repays them from 2^16 points, the cheap polynomials under
+// Simpson's rule only from millions. Where one thread already runs within
+// about a fifth of its floor they never start: there they would only add the
+// ring's traffic. The calling thread adds and evaluates too, so one core
+// fewer than there are evaluates beside it.
 Sharing chosen_sharing(Rule rule, const IntegrandEntry& e)
 {
-    static const int cores = static_cast<int>(std::thread::hardware_concurrency());
-    Sharing sharing{0, 0};
-    for (const Repaid& r : repaid_from) {
-        if (r.label != e.label)
-            continue;
-        int log2_n = r.trapezoid;
-        if (rule == Rule::simpson)
-            log2_n = r.simpson;
-        if (rule == Rule::rectangle)
-            log2_n = r.rectangle;
-        if (log2_n > 0) {
-            sharing.workers = cores - 1;
-            sharing.threshold = 1 << log2_n;
-        }
-    }
-    if (sharing.workers < 0)
-        sharing.workers = 0;
-    return sharing;
+    const int log2_n = e.threads_from[static_cast<int>(rule)];
+    if (log2_n == 0 || cores() < 2)
+        return Sharing{0, 0};
+    return Sharing{cores() - 1, 1 << log2_n};
+}
+
+double* program_scratch(const expr::Program& f, std::size_t points)
+{
+    const std::size_t size = points + f.scratch_size();
+    if (scratch.size() < size)
+        scratch.resize(size);
+    return scratch.data();
+}
+
+double program_at_point(const expr::Program& f, double x)
+{
+    double y = 0.0;
+    f.run(&x, &y, 1, program_scratch(f, 0));
+    return y;
+}
+
+double integrate_program(Sharing sharing, Rule rule, const expr::Program& f, double a, double b, int n,
+                         Progress progress)
+{
+    if (sharing.workers < 1 || n < sharing.threshold)
+        return apply_program(rule, f, a, b, n, Alone{progress});
+    const auto ring = std::make_unique<Ring>();
+    ring->progress = progress;
+    Joined workers;
+    start_workers(workers, sharing.workers, [&] {
+        return std::thread([&] { apply_program(rule, f, a, b, n, Evaluate{ring.get()}); });
+    });
+    return apply_program(rule, f, a, b, n, Chain{ring.get()});
+}
+
+// A typed function's cost is not known beforehand: what its program does
+// tells. One that calls the C library (sin, exp, pow) costs like sqrt(sin x)
+// and repays threads from 2^16 points; one of many passes (a polynomial of
+// high degree) from 2^18; a few passes run near the chain's floor alone.
+Sharing program_sharing(Rule, const expr::Program& f)
+{
+    if (cores() < 2)
+        return Sharing{0, 0};
+    if (f.calls_library())
+        return Sharing{cores() - 1, 1 << 16};
+    if (f.passes() >= 6)
+        return Sharing{cores() - 1, 1 << 18};
+    return Sharing{0, 0};
 }
 
 // The widest unit does not always win: on Intel's AVX-512 processors the

@@ -11,12 +11,17 @@
 // the same operations on the same double, so every result is the same bits.
 #pragma once
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstddef>
 #include <thread>
+#include <type_traits>
+#include <vector>
 
+#include "program.h"
 #include "quadrature.h"
+#include "rule_points.h"
 
 namespace engine {
 
@@ -33,21 +38,42 @@ constexpr double offsets[lanes] = {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13,
 // Progress is told every 2^20 points: milliseconds apart, far too rare to cost.
 constexpr int chunk = 1 << 20;
 
+// Values that come a block at a time (a typed function's, computed by its
+// program) have a fill() of their own; the others come one at a time.
+template <class Value, class = void>
+struct by_blocks : std::false_type {};
+template <class Value>
+struct by_blocks<Value, std::void_t<decltype(&Value::fill)>> : std::true_type {};
+
+// How many values the calling thread computes before it adds them.
+template <class Value>
+constexpr int width_of()
+{
+    if constexpr (by_blocks<Value>::value)
+        return Value::width;
+    else
+        return lanes;
+}
+
 // value(first), ..., value(first + count - 1) into out. value() takes the
 // index as a double, exact for any int: a double counter saves the processor
 // an integer conversion per point.
 template <class Value>
 inline void fill(double* out, long long first, int count, const Value& value)
 {
-    int k = 0;
-    for (; k + lanes <= count; k += lanes) {
-        const double start = (double)(first + k);
-        ENGINE_LANES
-        for (int j = 0; j < lanes; ++j)
-            out[k + j] = value(start + offsets[j]);
+    if constexpr (by_blocks<Value>::value) {
+        value.fill(out, first, count);
+    } else {
+        int k = 0;
+        for (; k + lanes <= count; k += lanes) {
+            const double start = (double)(first + k);
+            ENGINE_LANES
+            for (int j = 0; j < lanes; ++j)
+                out[k + j] = value(start + offsets[j]);
+        }
+        for (; k < count; ++k)
+            out[k] = value((double)(first + k));
     }
-    for (; k < count; ++k)
-        out[k] = value((double)(first + k));
 }
 
 // value(count-1) + (... + (value(1) + (value(0) + 0.0))), all on the calling
@@ -63,15 +89,14 @@ struct Alone {
             int last = count;
             if (count - first > chunk)
                 last = first + chunk;
-            int k = first;
-            for (const int full = last - (last - first) % lanes; k < full; k += lanes) {
-                double y[lanes];
-                fill(y, k, lanes, value);
-                for (int j = 0; j < lanes; ++j)
+            constexpr int width = width_of<Value>();
+            double y[width];
+            for (int k = first; k < last; k += width) {
+                const int m = std::min(width, last - k);
+                fill(y, k, m, value);
+                for (int j = 0; j < m; ++j)
                     sum = y[j] + sum;
             }
-            for (; k < last; ++k)
-                sum = value((double)k) + sum;
             first = last;
             if (progress.report != nullptr)
                 progress.report(progress.context, last, count);
@@ -125,6 +150,21 @@ inline int values_in(long long j, int count)
 // The number of blocks of `count` values.
 inline long long blocks_of(int count) { return (count + (long long)Ring::block - 1) / Ring::block; }
 
+// The slot rule, for the threads that evaluate and the chain alike: block j
+// may be written once the block `slots` before it, which held its slot, has
+// been added.
+inline bool slot_free(const Ring& ring, long long j)
+{
+    return j < ring.consumed.load(std::memory_order_acquire) + Ring::slots;
+}
+
+// Takes block j, the next unclaimed one, for the caller to evaluate; false
+// where another thread took it first (j then holds the next one).
+inline bool claim(Ring& ring, long long& j)
+{
+    return ring.next.compare_exchange_strong(j, j + 1, std::memory_order_acq_rel, std::memory_order_relaxed);
+}
+
 // Block j's values into its slot, then the slot marked as holding them.
 template <class Value>
 inline void fill_slot(Ring* ring, long long j, int count, const Value& value)
@@ -148,10 +188,9 @@ struct Evaluate {
             long long j = ring->next.load(std::memory_order_relaxed);
             if (j >= blocks)
                 return 0.0;
-            wait_until([&] { return j < ring->consumed.load(std::memory_order_acquire) + Ring::slots; });
-            if (!ring->next.compare_exchange_strong(j, j + 1))
-                continue;
-            fill_slot(ring, j, count, value);
+            wait_until([&] { return slot_free(*ring, j); });
+            if (claim(*ring, j))
+                fill_slot(ring, j, count, value);
         }
     }
 };
@@ -171,7 +210,7 @@ struct Chain {
             Ring::Slot& s = ring->slot[j % Ring::slots];
             for (int spins = 0; s.ready.load(std::memory_order_acquire) != j; ++spins) {
                 long long u = ring->next.load(std::memory_order_relaxed);
-                if (u < blocks && u < j + Ring::slots && ring->next.compare_exchange_weak(u, u + 1)) {
+                if (u < blocks && slot_free(*ring, u) && claim(*ring, u)) {
                     fill_slot(ring, u, count, value);
                 } else if (spins > 100) { // the other thread may have no core of its own
                     std::this_thread::yield();
@@ -189,26 +228,25 @@ struct Chain {
     }
 };
 
-// The plain rules' arithmetic, operation for operation, with the integrand a
-// template argument the compiler inlines; `sum` adds the values in index
-// order, by one of the ways above.
+// The plain rules' arithmetic, operation for operation (rule_points.h), with
+// the integrand a template argument the compiler inlines; `sum` adds the
+// values in index order, by one of the ways above.
 template <class F, class Sum>
 inline double rectangle(double a, double b, int n, F f, const Sum& sum)
 {
-    const double h = (b - a) / (double)n;
-    const double s = sum(n > 0 ? n : 0, [&](double i) { return f(i * h + a); });
-    return s * h;
+    const double h = step(a, b, n);
+    const double s = sum(n > 0 ? n : 0, [&](double i) { return f(point(i, h, a)); });
+    return rectangle_result(s, h);
 }
 
 template <class F, class Sum>
 inline double trapezoid(double a, double b, int n, F f, const Sum& sum)
 {
-    const double h = (b - a) / (double)n;
-    const double s = sum(n > 1 ? n - 1 : 0, [&](double k) { return f((k + 1.0) * h + a) * 2.0; });
+    const double h = step(a, b, n);
+    const double s = sum(n > 1 ? n - 1 : 0, [&](double k) { return doubled(f(point(k + 1.0, h, a))); });
     const double fa = f(a);
     const double fb = f(b);
-    const double t = fa + s;
-    return ((t + fb) * h) / 2.0;
+    return trapezoid_result(fa, s, fb, h);
 }
 
 // Panels counted in an int: a raised INT_MAX has 2^30 of them.
@@ -216,18 +254,109 @@ template <class F, class Sum>
 // NOLINTNEXTLINE(bugprone-easily-swappable-parameters): (a, b, n, f) is the shape all three rules share
 inline double simpson(double a, double b, int n, F f, const Sum& sum)
 {
-    const long long m = n % 2 == 1 ? (long long)n + 1 : n;
-    const double h = (b - a) / (double)m;
+    const long long m = simpson_subintervals(n);
+    const double h = step(a, b, m);
     const int panels = m > 1 ? (int)(m / 2) : 0;
     const double s = sum(panels, [&](double k) {
-        const double x = (2.0 * k) * h + a;
-        const double y0 = f(x);
-        const double y1 = f(x + h);
-        const double t = y0 + y1 * 4.0;
-        const double y2 = f(2.0 * h + x);
-        return t + y2;
+        const double x = point(2.0 * k, h, a);
+        return simpson_panel(f(x), f(panel_middle(x, h)), f(panel_end(x, h)));
     });
-    return (s * h) / 3.0;
+    return simpson_result(s, h);
+}
+
+// A typed function's values, a block of points at a time: the points as the
+// rule takes them, the program run over all of them, the values joined as
+// the rule joins them. Each thread has its own scratch.
+double* program_scratch(const expr::Program& f, std::size_t points);
+
+// f at at(i), then then() of it, for each index i.
+template <class At, class Then>
+struct ProgramAt {
+    static constexpr int width = expr::Program::block;
+    const expr::Program* f;
+    At at;
+    Then then;
+
+    void fill(double* out, long long first, int count) const
+    {
+        double* x = program_scratch(*f, width);
+        double* registers = x + width;
+        for (int done = 0; done < count; done += width) {
+            const int m = std::min(width, count - done);
+            for (int j = 0; j < m; ++j)
+                x[j] = at((double)(first + done + j));
+            f->run(x, out + done, m, registers);
+            for (int j = 0; j < m; ++j)
+                out[done + j] = then(out[done + j]);
+        }
+    }
+};
+template <class At, class Then>
+ProgramAt<At, Then> program_at(const expr::Program& f, At at, Then then)
+{
+    return ProgramAt<At, Then>{&f, at, then};
+}
+
+// Simpson's panels: three points each, joined.
+struct ProgramPanels {
+    static constexpr int width = expr::Program::block;
+    const expr::Program* f;
+    double h;
+    double a;
+
+    void fill(double* out, long long first, int count) const
+    {
+        double* x = program_scratch(*f, 5 * width);
+        double* xm = x + width;
+        double* xe = xm + width;
+        double* ym = xe + width;
+        double* ye = ym + width;
+        double* registers = ye + width;
+        for (int done = 0; done < count; done += width) {
+            const int m = std::min(width, count - done);
+            for (int j = 0; j < m; ++j) {
+                x[j] = point(2.0 * (double)(first + done + j), h, a);
+                xm[j] = panel_middle(x[j], h);
+                xe[j] = panel_end(x[j], h);
+            }
+            f->run(x, out + done, m, registers);
+            f->run(xm, ym, m, registers);
+            f->run(xe, ye, m, registers);
+            for (int j = 0; j < m; ++j)
+                out[done + j] = simpson_panel(out[done + j], ym[j], ye[j]);
+        }
+    }
+};
+
+// f at one point, for the trapezoid rule's ends.
+double program_at_point(const expr::Program& f, double x);
+
+template <class Sum>
+inline double rectangle_of(double a, double b, int n, const expr::Program& f, const Sum& sum)
+{
+    const double h = step(a, b, n);
+    const double s = sum(n > 0 ? n : 0, program_at(f, [=](double i) { return point(i, h, a); }, [](double y) { return y; }));
+    return rectangle_result(s, h);
+}
+
+template <class Sum>
+inline double trapezoid_of(double a, double b, int n, const expr::Program& f, const Sum& sum)
+{
+    const double h = step(a, b, n);
+    const double s = sum(n > 1 ? n - 1 : 0,
+                         program_at(f, [=](double k) { return point(k + 1.0, h, a); }, [](double y) { return doubled(y); }));
+    const double fa = program_at_point(f, a);
+    const double fb = program_at_point(f, b);
+    return trapezoid_result(fa, s, fb, h);
+}
+
+template <class Sum>
+inline double simpson_of(double a, double b, int n, const expr::Program& f, const Sum& sum)
+{
+    const long long m = simpson_subintervals(n);
+    const double h = step(a, b, m);
+    const int panels = m > 1 ? (int)(m / 2) : 0;
+    return simpson_result(sum(panels, ProgramPanels{&f, h, a}), h);
 }
 
 // The builds of the engine: the widest vector unit the processor has, or at
@@ -257,5 +386,12 @@ double integrate_shared(Width width, Sharing sharing, Rule rule, std::size_t k, 
 Width chosen_width(Rule rule, const IntegrandEntry& e);
 // Which builds integrate() runs on this processor, in words.
 const char* variant();
+
+// A typed function's program under the rule, shared out as `sharing` says
+// (the program's passes take the widest vectors on every thread).
+double integrate_program(Sharing sharing, Rule rule, const expr::Program& f, double a, double b, int n,
+                         Progress progress = {});
+// What integrate() takes for this rule and program on this machine.
+Sharing program_sharing(Rule rule, const expr::Program& f);
 
 } // namespace engine

@@ -3,21 +3,22 @@
 // index order. They fix every result to the last bit; the engine behind
 // integrate() must give the same, only faster.
 //
-// Each point is recomputed from its index as (double)i * h + a, never
+// Each point is recomputed from its index (rule_points.h), never
 // accumulated, and nothing may reassociate the sum.
 #pragma once
 
 #include "integrands.h"
+#include "rule_points.h"
 
 // Left endpoints. With a > b the points run from a down, so these are the
 // right ends of the subintervals of [b, a]: not the swapped result negated.
 inline double rectangle_rule(double a, double b, int n, Integrand f)
 {
     double sum = 0.0;
-    const double h = (b - a) / (double)n;
+    const double h = step(a, b, n);
     for (int i = 0; i < n; i++)
-        sum = f((double)i * h + a) + sum;
-    return sum * h;
+        sum = f(point(i, h, a)) + sum;
+    return rectangle_result(sum, h);
 }
 
 // Inner points doubled; f(a), then f(b), evaluated after the loop at a and b
@@ -25,32 +26,29 @@ inline double rectangle_rule(double a, double b, int n, Integrand f)
 inline double trapezoid_rule(double a, double b, int n, Integrand f)
 {
     double sum = 0.0;
-    const double h = (b - a) / (double)n;
+    const double h = step(a, b, n);
     for (int i = 1; i < n; i++)
-        sum = f((double)i * h + a) * 2.0 + sum;
+        sum = doubled(f(point(i, h, a))) + sum;
     const double fa = f(a);
     const double fb = f(b);
-    const double t = fa + sum;
-    return ((t + fb) * h) / 2.0;
+    return trapezoid_result(fa, sum, fb, h);
 }
 
-// One panel per pair of subintervals. A positive odd n is raised by one, in a
-// wide count so that INT_MAX becomes 2^31; a negative n runs no panel. The
-// point two panels share is evaluated twice, at abscissae that may differ in
-// the last bit.
+// One panel per pair of subintervals; a negative n runs no panel. The point
+// two panels share is evaluated twice, at abscissae that may differ in the
+// last bit.
 // NOLINTNEXTLINE(bugprone-easily-swappable-parameters): (a, b, n, f) is the shape all three rules share
 inline double simpson_rule(double a, double b, int n, Integrand f)
 {
     double sum = 0.0;
-    const long long m = n % 2 == 1 ? (long long)n + 1 : n;
-    const double h = (b - a) / (double)m;
+    const long long m = simpson_subintervals(n);
+    const double h = step(a, b, m);
     for (long long i = 0; i < m - 1; i += 2) {
-        const double x = (double)i * h + a;
+        const double x = point((double)i, h, a);
         const double y0 = f(x);
-        const double y1 = f(x + h);
-        const double t = y0 + y1 * 4.0;
-        const double y2 = f(2.0 * h + x);
-        sum = (t + y2) + sum;
+        const double y1 = f(panel_middle(x, h));
+        const double y2 = f(panel_end(x, h));
+        sum = simpson_panel(y0, y1, y2) + sum;
     }
-    return (sum * h) / 3.0;
+    return simpson_result(sum, h);
 }

@@ -119,7 +119,7 @@ std::string number_17(double v) { return general_text(v, 17); }
 
 std::string interval_words(const Task& task)
 {
-    return std::string("f(x) = ") + integrand_text(task.f->key) + " od a = " + number_17(task.a) + " po b = " +
+    return std::string("f(x) = ") + task.f->text + " od a = " + number_17(task.a) + " po b = " +
            number_17(task.b);
 }
 
@@ -183,10 +183,10 @@ std::vector<std::string> panels_notes(const Task& task, const std::vector<Rule>&
     if (!note.empty())
         notes.push_back(note);
     if (gaps.not_real)
-        notes.push_back(std::string("Kde ") + integrand_text(task.f->key) +
+        notes.push_back(std::string("Kde ") + task.f->text +
                         " nie je realne cislo, krivka ma medzeru.");
     if (gaps.overflow)
-        notes.push_back(std::string("Kde hodnoty ") + integrand_text(task.f->key) +
+        notes.push_back(std::string("Kde hodnoty ") + task.f->text +
                         " presahuju rozsah cisel double, krivka ma medzeru.");
     if (rules[0] == Rule::simpson && task.n > 0 && task.n % 2 == 1)
         notes.push_back("N = " + std::to_string(task.n) + " je neparne, Simpsonova metoda pocitala na " +

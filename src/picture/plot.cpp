@@ -239,28 +239,6 @@ std::string svg_file(const Svg& svg, double height, const std::string& title)
            "</svg>\n";
 }
 
-// The integrand menu lives in the dialogue's room; these are its lines.
-const char* integrand_text(char key)
-{
-    static const char* const texts[][2] = {
-        {"1", "x^3 +3x^2 +x-3"},
-        {"2", "x^2 -4x +2"},
-        {"3", "x^3-7x+2,5"},
-        {"4", "x^4 -4x^2 +3"},
-        {"5", "x^4 +1"},
-        {"6", "x^5 -2x^4 +3x^3 -4x^2 +5x -6"},
-        {"7", "-x^4 +8x^3 -18x^2 +27"},
-        {"8", "0,25x^4 -0,5x^3 -x^2 -3x -5"},
-        {"9", "-x^3 +2x^2 -7x +2"},
-        {"0", "x^9 -0,5x^8 +x^7 -2x^6 +3,5x^5 -7x^4 +15x^3 -27x^2 +x -18"},
-        {"a", "sqrt(sin x)"},
-    };
-    const auto* t = std::find_if(std::begin(texts), std::end(texts), [&](const auto& e) { return e[0][0] == key; });
-    if (t == std::end(texts))
-        return "?";
-    return (*t)[1];
-}
-
 std::string integral_note(const Integral& integral)
 {
     if (integral.kind == IntegralKind::not_real)

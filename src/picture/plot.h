@@ -80,8 +80,6 @@ void add_line(Svg& svg, Point from, Point to, const std::string& attributes);
 // The whole file: 800 pixels wide, `height` high, on white.
 std::string svg_file(const Svg& svg, double height, const std::string& title);
 
-// The integrand as the integrand menu writes it (sqrt(sin x) for key a).
-const char* integrand_text(char key);
 // The caption's note on an integral that is no real number, or none.
 std::string integral_note(const Integral& integral);
 

@@ -1,6 +1,8 @@
 #include "record.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <vector>
 
 namespace {
 
@@ -22,18 +24,21 @@ void format_timestamp(char* buf, std::size_t size, const std::tm& t)
 
 } // namespace
 
-std::size_t format_record(char (&buf)[record_capacity], const RunRecord& r, const std::tm& local)
+// Any record fits, but for the function's name: a, b and the result can
+// each have 309 integer digits.
+constexpr std::size_t room = 2048;
+
+std::string format_record(const RunRecord& r, const std::tm& local)
 {
     char stamp[64];
     format_timestamp(stamp, sizeof stamp, local);
-    const int len = std::snprintf(buf, sizeof buf,
-                                  "\n %s Trvanie: %.4f sek.\n Funkcia: f%c, a = %.2f, b= %.2f, n= %d \n"
+    std::vector<char> buf(room + r.function.size());
+    const int len = std::snprintf(buf.data(), buf.size(),
+                                  "\n %s Trvanie: %.4f sek.\n Funkcia: %s, a = %.2f, b= %.2f, n= %d \n"
                                   " Pouzita metoda: %s, Vysledok aproximacie= %.15f\n",
-                                  stamp, r.duration, r.label, r.x0, r.xn, r.n, rule_entry(r.rule).record_name,
-                                  r.result);
+                                  stamp, r.duration, r.function.c_str(), r.x0, r.xn, r.n,
+                                  rule_entry(r.rule).record_name, r.result);
     if (len < 0)
-        return 0;
-    if (static_cast<std::size_t>(len) >= sizeof buf)
-        return sizeof buf - 1;
-    return static_cast<std::size_t>(len);
+        return "";
+    return std::string(buf.data(), std::min(static_cast<std::size_t>(len), buf.size() - 1));
 }

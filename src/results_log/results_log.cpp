@@ -20,9 +20,8 @@ LogProblem append_record(ResultsLog& res, const RunRecord& record)
 {
     if (res.file.fd < 0)
         return LogProblem{};
-    char buf[record_capacity];
-    const std::size_t len = format_record(buf, record, local_time(record.cas));
-    const int error = append_to_log_file(res.file, buf, len);
+    const std::string text = format_record(record, local_time(record.cas));
+    const int error = append_to_log_file(res.file, text.data(), text.size());
     if (error == 0 || res.write_failed)
         return LogProblem{};
     res.write_failed = true;
