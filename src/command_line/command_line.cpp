@@ -8,23 +8,14 @@
 #include "console.h"
 #include "console_input.h"
 #include "convergence.h"
+#include "number_text.h"
 #include "dialogue.h"
 #include "options.h"
 #include "picture.h"
 
 namespace {
 
-// A double as `format` writes it, but nan and inf the same on every platform.
-std::string text(const char* format, double v)
-{
-    if (std::isnan(v))
-        return "nan";
-    if (std::isinf(v))
-        return v > 0 ? "inf" : "-inf";
-    char buf[400]; // %.15f of the largest double has 325 characters
-    std::snprintf(buf, sizeof buf, format, v);
-    return buf;
-}
+std::string text(const char* format, double v) { return number_text(format, v); }
 
 std::string interval(const Options& o) { return text("%.17g", o.a) + " " + text("%.17g", o.b); }
 
@@ -34,6 +25,8 @@ void say_integral(std::FILE* out, const Integral& integral)
         std::fprintf(out, "pozn.: integral nie je realne cislo: %s\n", integral.why.c_str());
     if (integral.kind == IntegralKind::none)
         std::fprintf(out, "pozn.: integral nema hodnotu: %s\n", integral.why.c_str());
+    if (integral.kind == IntegralKind::undetermined)
+        std::fprintf(out, "pozn.: integral sa nepodarilo urcit: %s\n", integral.why.c_str());
 }
 
 // Where the result and the integral disagree in kind, and what Simpson's
@@ -168,6 +161,8 @@ void print_table(std::FILE* out, const Options& o, const Integral& integral, con
                  text("%.17g", o.b).c_str());
     if (integral.kind == IntegralKind::real)
         std::fprintf(out, "integral %s\n", integral.digits.c_str());
+    else if (integral.kind == IntegralKind::undetermined)
+        std::fprintf(out, "integral sa nepodarilo urcit: %s\n", integral.why.c_str());
     else
         std::fprintf(out, "%s\n", integral.why.c_str());
     for (const Convergence& c : all) {
@@ -179,8 +174,8 @@ void print_table(std::FILE* out, const Options& o, const Integral& integral, con
             if (r.error.exists)
                 cells.back()[2] = r.error.text;
             if (r.split.exists) {
-                cells.back()[3] = text("%+.2e", r.split.method);
-                cells.back()[4] = text("%+.2e", r.split.rounding);
+                cells.back()[3] = r.split.method_text;
+                cells.back()[4] = r.split.rounding_text;
             }
             if (r.has_order)
                 cells.back()[5] = text("%.2f", r.order);
@@ -208,7 +203,7 @@ void print_csv(std::FILE* out, const std::vector<Convergence>& all)
         for (const Convergence& c : all) {
             const ConvergenceRow& r = c.rows[k];
             line += "," + text("%.17g", r.result) + ",";
-            if (r.error.exists)
+            if (r.error.exists && r.error.known)
                 line += text("%.17g", r.error.value);
             line += ",";
             if (r.has_order)

@@ -2,10 +2,12 @@
 
 #include <algorithm>
 
+#include "evaluate.h"
 #include "number_reader.h"
 
 const char usage_text[] =
     "Pouzitie: integrate [VOLBY] F A B N [METODY]\n"
+    "          integrate [VOLBY] -f FUNKCIA A B N [METODY]\n"
     "Bez argumentov integrate vedie dialog.\n"
     "\n"
     "Aproximuje integral funkcie F od A po B na N rovnakych subintervaloch\n"
@@ -15,12 +17,29 @@ const char usage_text[] =
     "\n"
     "  F       1 az 9 a 0: polynomy z ponuky dialogu; a: sqrt(sin x)\n"
     "  A, B    cisla ako v dialogu: 2.5, -1e-3, -.5, 0x1p1, inf, nan\n"
-    "          (s desatinnou bodkou: 2.5, nie 2,5)\n"
+    "          (s desatinnou bodkou: 2.5, nie 2,5), alebo konstantne\n"
+    "          vyrazy: pi, pi/2, -2pi, sqrt(2), e^2\n"
     "  N       cele cislo; mimo rozsahu int sa oreze\n"
     "  METODY  ktorekolvek z s (Simpsonova), o (obdlznikova),\n"
     "          l (lichobeznikova); bez nich sol\n"
     "\n"
     "Volby:\n"
+    "  -f, --function FUNKCIA\n"
+    "                 vlastna funkcia premennej x namiesto F, napr.\n"
+    "                 'x^2*exp(-x)', '3x^2 + 2sin(x)', 'sqrt(1 - x^2)':\n"
+    "                 cisla ako v dialogu (2.5, 1e-3, .5), x, pi, e,\n"
+    "                 + - * / ^ a zatvorky; ^ viaze silnejsie ako\n"
+    "                 znamienko (-x^2 je -(x^2)) a zdruzuje sprava;\n"
+    "                 cislo tesne pred x, funkciou alebo ( nasobi (3x^2,\n"
+    "                 2sin(x), 0.5(x+1)); funkcie sin cos tan asin acos\n"
+    "                 atan sinh cosh tanh exp log (prirodzeny) log10\n"
+    "                 sqrt cbrt abs. Sucty a sucin sa pocitaju zlava\n"
+    "                 doprava, ako su napisane; mocnina s celym\n"
+    "                 exponentom 1 az 64 napisanym ako cislo je tolko\n"
+    "                 cinitelov v sucine (3x^2 je (3*x)*x), ako delitel\n"
+    "                 sa vytvori najprv (1/x^2 je 1/(x*x)); ina mocnina\n"
+    "                 vola pow. Typy menu s desatinnou bodkou davaju tie\n"
+    "                 iste bity ako F.\n"
     "  -e, --exact    aj presny integral (riadok 'integral A B hodnota') a pri\n"
     "                 kazdom vysledku jeho chyba, vysledok minus integral\n"
     "  -t, --table    tabulka pre n = 2, 4, 8, ... az po N: vysledok, chyba,\n"
@@ -88,6 +107,12 @@ bool read_f(const std::string& arg, Options& o, std::string& error)
     return true;
 }
 
+// Where a typed text is no expression: its character's number, counted
+// from 1, and what was expected there.
+std::string where(const expr::ParseError& e) { return "na znaku " + std::to_string(e.at + 1) + ": " + e.what; }
+
+// A number as the dialogue reads it, or else a constant expression
+// evaluated in double in the order of a typed function.
 bool read_end(const char* name, const std::string& arg, double& v, std::string& error)
 {
     if (whole_double(arg.c_str(), v))
@@ -98,7 +123,34 @@ bool read_end(const char* name, const std::string& arg, double& v, std::string& 
     if (with_point != arg && whole_double(with_point.c_str(), ignored))
         return fail(error, std::string(name) + " '" + shown(arg) + "' nie je cislo: desatinnu ciarku napis ako bodku, " +
                                shown(with_point));
-    return fail(error, std::string(name) + " '" + shown(arg) + "' nie je cislo");
+    expr::Expression e;
+    expr::ParseError why;
+    if (expr::trimmed(arg).empty())
+        return fail(error, std::string(name) + " '" + shown(arg) + "' nie je cislo");
+    if (!expr::parse(arg, e, why))
+        return fail(error, std::string(name) + " '" + shown(arg) + "' nie je cislo ani vyraz: " + where(why));
+    if (e.uses_x())
+        return fail(error, std::string(name) + " '" + shown(arg) + "' nie je cislo: hranica nemoze zavisiet od x");
+    v = expr::value_at(e, 0.0);
+    return true;
+}
+
+bool read_function(const std::string& arg, Options& o, std::string& error)
+{
+    if (o.function_given)
+        return fail(error, "volba -f je zadana dvakrat");
+    o.function_given = true;
+    auto typed = std::make_shared<TypedFunction>();
+    typed->text = expr::trimmed(arg);
+    expr::ParseError why;
+    if (!expr::parse(arg, typed->tree, why))
+        return fail(error, "funkcia '" + shown(arg) + "' " + where(why));
+    typed->program = std::make_unique<expr::Program>(typed->tree);
+    typed->entry = IntegrandEntry{0, 0, nullptr, typed->text.c_str(), nullptr, {0, 0, 0}, &typed->tree,
+                                  typed->program.get()};
+    o.typed = typed;
+    o.f = &typed->entry;
+    return true;
 }
 
 bool read_n(const std::string& arg, Options& o, std::string& error)
@@ -123,17 +175,19 @@ bool read_rules(const std::string& arg, Options& o, std::string& error)
     return true;
 }
 
+// F A B N [METODY], or A B N [METODY] after -f.
 bool read_positional(const std::vector<std::string>& p, Options& o, std::string& error)
 {
-    if (p.size() < 4)
-        return fail(error, "chybaju argumenty: treba F A B N");
-    if (p.size() > 5)
-        return fail(error, "nadbytocny argument '" + shown(p[5]) + "'");
-    if (!read_f(p[0], o, error) || !read_end("A", p[1], o.a, error) || !read_end("B", p[2], o.b, error) ||
-        !read_n(p[3], o, error))
+    const std::size_t first = o.f == nullptr ? 1 : 0; // where A stands
+    if (p.size() < first + 3)
+        return fail(error, first == 1 ? "chybaju argumenty: treba F A B N" : "chybaju argumenty: treba A B N");
+    if (p.size() > first + 4)
+        return fail(error, "nadbytocny argument '" + shown(p[first + 4]) + "'");
+    if ((first == 1 && !read_f(p[0], o, error)) || !read_end("A", p[first], o.a, error) ||
+        !read_end("B", p[first + 1], o.b, error) || !read_n(p[first + 2], o, error))
         return false;
-    if (p.size() == 5)
-        return read_rules(p[4], o, error);
+    if (p.size() == first + 4)
+        return read_rules(p[first + 3], o, error);
     for (const RuleEntry& r : rule_table)
         o.rules.push_back(r.rule);
     return true;
@@ -145,6 +199,13 @@ bool read_long(const std::string& arg, const std::vector<std::string>& args, std
 {
     const std::string name = arg.substr(0, arg.find('='));
     const bool has_value = name.size() < arg.size();
+    if (name == "--function") {
+        if (has_value)
+            return read_function(arg.substr(name.size() + 1), o, error);
+        if (k + 1 >= args.size())
+            return fail(error, "volba --function potrebuje funkciu");
+        return read_function(args[++k], o, error);
+    }
     if (name == "--svg") {
         if (!o.svg.empty())
             return fail(error, "volba --svg je zadana dvakrat");
@@ -175,9 +236,32 @@ bool read_long(const std::string& arg, const std::vector<std::string>& args, std
     return true;
 }
 
-bool read_short(const std::string& arg, Options& o, std::string& error)
+// An argument that starts with '-' yet is a value: a whole number (-.5,
+// -inf, -nan) or a constant expression (-2pi, -pi, -sqrt(2)). A cluster of
+// known short options stays one: -e is --exact, minus e is written (-e).
+bool negative_value(const std::string& arg)
+{
+    double number = 0.0;
+    if (whole_double(arg.c_str(), number))
+        return true;
+    if (arg.find_first_not_of("-hetf") == std::string::npos || arg[1] == '-')
+        return false;
+    expr::Expression e;
+    expr::ParseError why;
+    return expr::parse(arg, e, why) && !e.uses_x();
+}
+
+// A cluster of short options; -f takes the rest of it, or the next argument.
+bool read_short(const std::string& arg, const std::vector<std::string>& args, std::size_t& at, Options& o,
+                std::string& error)
 {
     for (std::size_t k = 1; k < arg.size(); ++k) {
+        if (arg[k] == 'f' && k + 1 < arg.size())
+            return read_function(arg.substr(k + 1), o, error);
+        if (arg[k] == 'f' && at + 1 >= args.size())
+            return fail(error, "volba -f potrebuje funkciu");
+        if (arg[k] == 'f')
+            return read_function(args[++at], o, error);
         if (arg[k] == 'h')
             o.help = true;
         else if (arg[k] == 'e')
@@ -199,9 +283,8 @@ Parsed parse_options(const std::vector<std::string>& args, Options& o, std::stri
     bool options_given = false;
     for (std::size_t k = 0; k < args.size(); ++k) {
         const std::string& arg = args[k];
-        double number = 0.0;
         bool ok = true;
-        if (options_end || arg.size() < 2 || arg[0] != '-' || whole_double(arg.c_str(), number)) {
+        if (options_end || arg.size() < 2 || arg[0] != '-' || negative_value(arg)) {
             positional.push_back(arg);
         } else if (arg == "--") {
             options_end = true;
@@ -210,7 +293,7 @@ Parsed parse_options(const std::vector<std::string>& args, Options& o, std::stri
             ok = read_long(arg, args, k, o, error);
         } else {
             options_given = true;
-            ok = read_short(arg, o, error);
+            ok = read_short(arg, args, k, o, error);
         }
         if (!ok)
             return Parsed::usage_error;

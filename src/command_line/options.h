@@ -5,14 +5,27 @@
 // libraries take -.5, -inf and -nan for clusters of short options.
 #pragma once
 
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "expression.h"
 #include "integrands.h"
+#include "program.h"
 #include "rules.h"
 
+// A function typed with -f: its tree, its program, and its entry.
+struct TypedFunction {
+    std::string text; // as typed, without the spaces around it
+    expr::Expression tree;
+    std::unique_ptr<expr::Program> program;
+    IntegrandEntry entry;
+};
+
 struct Options {
-    const IntegrandEntry* f = nullptr;
+    const IntegrandEntry* f = nullptr;          // a built-in's, or typed->entry
+    std::shared_ptr<TypedFunction> typed;       // -f FUNKCIA
+    bool function_given = false;
     double a = 0.0;
     double b = 0.0;
     int n = 0;

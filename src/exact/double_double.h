@@ -72,6 +72,42 @@ inline DD mul(DD a, DD b)
 
 inline DD neg(DD a) { return {-a.hi, -a.lo}; }
 
+// The same sums and Horner's step with what their roundings lose added to
+// `lost`: a bound on the error that is 0 where every operation was exact,
+// so that an exact result shows all its digits. two_sum throughout, as
+// quick_two_sum is exact only where its first term is the larger.
+inline DD add(DD a, double b, double& lost)
+{
+    const DD s = two_sum(a.hi, b);
+    const DD t = two_sum(s.lo, a.lo);
+    lost += std::fabs(t.lo);
+    return two_sum(s.hi, t.hi);
+}
+
+inline DD add(DD a, DD b, double& lost)
+{
+    const DD s = two_sum(a.hi, b.hi);
+    const DD t = two_sum(a.lo, b.lo);
+    const DD v = two_sum(s.lo, t.hi);
+    const DD u = two_sum(s.hi, v.hi);
+    const DD w = two_sum(u.lo, t.lo);
+    lost += std::fabs(v.lo) + std::fabs(w.lo);
+    return two_sum(u.hi, w.hi);
+}
+
+// v * x + c, with x split once.
+inline DD horner_step(DD v, double x, DD xs, DD c, double& lost)
+{
+    const DD p = two_prod(v.hi, split(v.hi), x, xs);
+    const DD q = two_prod(v.lo, x);
+    const DD r = two_sum(p.lo, q.hi);
+    lost += std::fabs(q.lo) + std::fabs(r.lo);
+    const DD s = two_sum(p.hi, r.hi);
+    if (c.lo == 0.0) // a coefficient that is a double, as the built-ins' are
+        return add(s, c.hi, lost);
+    return add(s, c, lost);
+}
+
 // sqrt(a) with one Newton correction; a negative a gives NaN. The divisor
 // 2s + 2^-1074 is 2s exactly where s > 0 and keeps 0 at 0 without a branch,
 // so that a loop over several values may run in vector registers.

@@ -1,6 +1,6 @@
 // The exact values: rationals for the polynomials, a 50-digit quadrature for
-// sqrt(sin x), and their conversion to decimal text and to double. The only
-// file of the project that compiles Boost.
+// sqrt(sin x) and for any other function, and their conversion to decimal
+// text and to double.
 #include "exact.h"
 
 #include <algorithm>
@@ -15,15 +15,19 @@
 #include <boost/multiprecision/cpp_int.hpp>
 
 #include "exact_detail.h"
+#include "exact_expression.h"
+#include "number_text.h"
 
 namespace mp = boost::multiprecision;
 using Int = mp::cpp_int;
 using Rational = mp::cpp_rational;
 
-// The integral itself. sqrt(sin x) keeps its 50-digit value as the rational it
-// is, so that one arithmetic serves both kinds of integrand.
+// The integral itself, and a bound on its error: 0 for a polynomial's, the
+// quadrature's for any other. A 50-digit value is kept as the rational it
+// is, so that one arithmetic serves every integrand.
 struct ExactValue {
     Rational q;
+    Rational bound;
 };
 
 namespace {
@@ -32,7 +36,7 @@ namespace {
 // double comes to a multiple of pi is about 2^-62, and k has up to 309 digits.
 using Wide = mp::number<mp::cpp_bin_float<440>, mp::et_off>;
 // The quadrature's arithmetic: far beyond the 15 printed decimals.
-using Fine = mp::number<mp::cpp_bin_float<50>, mp::et_off>;
+using Fine = expr::Fine;
 
 const Wide& wide_pi()
 {
@@ -148,17 +152,8 @@ std::string scientific_3(const Rational& q)
            (exponent.size() < 2 ? "0" : "") + exponent;
 }
 
-// An end as the user reads it: %.17g, and nan, inf, -inf alike everywhere.
-std::string end_text(double v)
-{
-    if (std::isnan(v))
-        return "nan";
-    if (std::isinf(v))
-        return v > 0 ? "inf" : "-inf";
-    char buf[40];
-    std::snprintf(buf, sizeof buf, "%.17g", v);
-    return buf;
-}
+// An end as the user reads it.
+std::string end_text(double v) { return number_text("%.17g", v); }
 
 std::string multiple_of_pi(const Int& k)
 {
@@ -171,16 +166,6 @@ std::string multiple_of_pi(const Int& k)
     return k.str() + "*pi";
 }
 
-Integral real_integral(const Rational& q)
-{
-    Integral r;
-    r.kind = IntegralKind::real;
-    r.digits = fixed_15(q);
-    r.nearest = to_double(q);
-    r.value = std::make_shared<const ExactValue>(ExactValue{q});
-    return r;
-}
-
 Integral without_value(IntegralKind kind, std::string why)
 {
     Integral r;
@@ -189,17 +174,65 @@ Integral without_value(IntegralKind kind, std::string why)
     return r;
 }
 
+// The integral q, known within `bound`: its fifteen decimals only where
+// both ends of the bound give them.
+Integral real_integral(const Rational& q, const Rational& bound = 0)
+{
+    const std::string digits = fixed_15(q);
+    if (bound != 0 && (fixed_15(q - bound) != digits || fixed_15(q + bound) != digits))
+        return without_value(IntegralKind::undetermined, "jeho 15 desatinnych miest sa nepodarilo urcit");
+    Integral r;
+    r.kind = IntegralKind::real;
+    r.digits = digits;
+    r.nearest = to_double(q);
+    r.value = std::make_shared<const ExactValue>(ExactValue{q, bound});
+    return r;
+}
+
 // The antiderivative sum c_k x^(k+1) / (k+1) at x.
-Rational antiderivative(const exact_detail::Polynomial& p, const Rational& x)
+Rational antiderivative(const std::vector<Rational>& c, const Rational& x)
 {
     Rational sum = 0;
     Rational power = x;
-    for (int k = 0; k <= p.degree; ++k) {
-        if (p.c[k] != 0.0)
-            sum += rational_of(p.c[k]) * power / (k + 1);
+    for (std::size_t k = 0; k < c.size(); ++k) {
+        if (c[k] != 0)
+            sum += c[k] * power / static_cast<long long>(k + 1);
         power *= x;
     }
     return sum;
+}
+
+// digits(v) for every v within `bound` of q, or "?": a difference's
+// %+.2e, say, only where the bound cannot change it.
+template <class Digits>
+std::string known_digits(const Rational& q, const Rational& bound, const Digits& digits)
+{
+    const std::string text = digits(q);
+    if (bound != 0 && (digits(q - bound) != text || digits(q + bound) != text))
+        return "?";
+    return text;
+}
+
+// A function that is none of the others: where it is real, then its
+// integral by tanh-sinh, twice.
+Integral by_quadrature(const expr::Expression& t, double a, double b)
+{
+    const double lo = std::min(a, b);
+    const double hi = std::max(a, b);
+    const expr::Domain d = expr::domain_on(t, lo, hi);
+    if (d.kind == expr::Domain::not_real)
+        return without_value(IntegralKind::not_real, "f(x) nie je realne cislo pri x = " + end_text(d.witness));
+    if (lo == hi)
+        return real_integral(Rational(0));
+    if (d.kind == expr::Domain::unknown)
+        return without_value(IntegralKind::undetermined, "funkcia ma na intervale privela miest, kde nie je "
+                                                         "dokazatelne konecna");
+    const expr::Reference r = expr::reference_integral(t, lo, hi, d.cuts);
+    if (!r.found)
+        return without_value(IntegralKind::undetermined, "dva nezavisle odhady sa nezhoduju, integral mozno "
+                                                         "neexistuje");
+    const Rational q = static_cast<Rational>(r.value);
+    return real_integral(a <= b ? q : Rational(-q), static_cast<Rational>(r.bound));
 }
 
 // The integral of sqrt(sin t) over [lo, hi] within [0, pi], given also as
@@ -215,7 +248,7 @@ Fine root_sine_integral(const Fine& lo, const Fine& hi, const Fine& c_lo, const 
     const auto g = [](const Fine& u) { return 2 * u * sqrt(sin(u * u)); };
     // A tolerance well beyond the double's digits: each level of tanh-sinh
     // roughly doubles the correct digits of this analytic integrand.
-    const Fine tolerance = 1e-20;
+    const Fine tolerance = Fine("1e-40");
     Fine sum = 0;
     if (lo < half_pi)
         sum += quadrature.integrate(g, sqrt(lo), sqrt(std::min(hi, half_pi)), tolerance);
@@ -254,33 +287,14 @@ Integral root_sine(double a, double b)
     const Fine value = root_sine_integral(Fine(Wide(lo) - base), Fine(Wide(hi) - base), Fine(next - Wide(lo)),
                                           Fine(next - Wide(hi)));
     const Rational q = static_cast<Rational>(value);
-    return real_integral(a <= b ? q : Rational(-q));
+    // Known far closer than the tolerance asked: the bound is that
+    // tolerance, widened.
+    return real_integral(a <= b ? q : Rational(-q), abs(q) / power_of_ten(35));
 }
 
 } // namespace
 
 namespace exact_detail {
-
-// cppcheck-suppress constParameter ; f is a pointer to a function
-const Polynomial* polynomial_of(Integrand f)
-{
-    static const Polynomial polynomials[] = {
-        {3, {-3, 1, 3, 1}},                                // 1: x^3 +3x^2 +x-3
-        {2, {2, -4, 1}},                                   // 2: x^2 -4x +2
-        {3, {2.5, -7, 0, 1}},                              // 3: x^3-7x+2,5
-        {4, {3, 0, -4, 0, 1}},                             // 4: x^4 -4x^2 +3
-        {4, {1, 0, 0, 0, 1}},                              // 5: x^4 +1
-        {5, {-6, 5, -4, 3, -2, 1}},                        // 6: x^5 -2x^4 +3x^3 -4x^2 +5x -6
-        {4, {27, 0, -18, 8, -1}},                          // 7: -x^4 +8x^3 -18x^2 +27
-        {4, {-5, -3, -1, -0.5, 0.25}},                     // 8: 0,25x^4 -0,5x^3 -x^2 -3x -5
-        {3, {2, -7, 2, -1}},                               // 9: -x^3 +2x^2 -7x +2
-        {9, {-18, 1, -27, 15, -7, 3.5, -2, 1, -0.5, 1}},   // 0: x^9 -0,5x^8 +x^7 -2x^6 +3,5x^5 -7x^4 +15x^3 -27x^2 +x -18
-    };
-    for (std::size_t k = 0; k < std::size(polynomials); ++k)
-        if (integrand_catalogue[k].f == f)
-            return &polynomials[k];
-    return nullptr;
-}
 
 const dd::DD* sine_table()
 {
@@ -304,7 +318,7 @@ const dd::DD* sine_table()
     return table.data();
 }
 
-Split finish_split(const Integral& integral, double h, dd::DD sum, double divisor, double result)
+Split finish_split(const Integral& integral, double h, dd::DD sum, double sum_bound, double divisor, double result)
 {
     Split s;
     if (!integral.value || !std::isfinite(h) || !std::isfinite(sum.hi) || !std::isfinite(sum.lo))
@@ -312,10 +326,50 @@ Split finish_split(const Integral& integral, double h, dd::DD sum, double diviso
     const Rational r = rational_of(h) * (rational_of(sum.hi) + rational_of(sum.lo)) / rational_of(divisor);
     if (!std::isfinite(to_double(r)))
         return s;
+    const Rational r_bound = abs(rational_of(h)) * rational_of(sum_bound) / rational_of(divisor);
     s.exists = true;
-    s.method = to_double(r - integral.value->q);
-    s.rounding = to_double(rational_of(result) - r);
+    const Rational method = r - integral.value->q;
+    const Rational rounding = rational_of(result) - r;
+    s.method = to_double(method);
+    s.rounding = to_double(rounding);
+    s.method_text = known_digits(method, r_bound + integral.value->bound, scientific_3);
+    s.rounding_text = known_digits(rounding, r_bound, scientific_3);
     return s;
+}
+
+std::vector<dd::DD> polynomial_coefficients(const IntegrandEntry& e)
+{
+    std::vector<Rational> c;
+    if (!expr::polynomial_of(expression_of(e), c))
+        return {};
+    std::vector<dd::DD> out;
+    for (const Rational& q : c) {
+        const double hi = to_double(q);
+        out.push_back(dd::DD{hi, to_double(q - rational_of(hi))});
+    }
+    if (out.empty())
+        out.push_back(dd::DD{0.0, 0.0});
+    return out;
+}
+
+bool is_root_of_sine(const IntegrandEntry& e) { return expr::is_root_of_sine(expression_of(e)); }
+
+struct FineValues {
+    expr::FineFunction f;
+};
+
+std::shared_ptr<const FineValues> fine_values(const IntegrandEntry& e)
+{
+    return std::make_shared<const FineValues>(FineValues{expr::FineFunction(expression_of(e))});
+}
+
+dd::DD fine_value(const FineValues& f, double x)
+{
+    const Fine v = f.f(Fine(x));
+    const double hi = static_cast<double>(v);
+    if (!std::isfinite(hi))
+        return dd::DD{hi, hi};
+    return dd::DD{hi, static_cast<double>(v - hi)};
 }
 
 } // namespace exact_detail
@@ -328,20 +382,21 @@ Integral exact_integral(const IntegrandEntry& e, double a, double b)
         if (std::isinf(v))
             return without_value(IntegralKind::none, std::string(name) + " = " + end_text(v) + " nie je konecne cislo");
     }
-    if (const exact_detail::Polynomial* p = exact_detail::polynomial_of(e.f))
-        return real_integral(antiderivative(*p, rational_of(b)) - antiderivative(*p, rational_of(a)));
-    if (e.f == fA)
+    const expr::Expression& t = expression_of(e);
+    if (expr::is_root_of_sine(t))
         return root_sine(a, b);
-    return without_value(IntegralKind::none, std::string("f") + e.label + " nema presny integral");
+    std::vector<Rational> c;
+    if (expr::polynomial_of(t, c))
+        return real_integral(antiderivative(c, rational_of(b)) - antiderivative(c, rational_of(a)));
+    return by_quadrature(t, a, b);
 }
 
 bool real_at(const IntegrandEntry& e, double x)
 {
     if (std::isnan(x))
         return false;
-    if (e.f == fA)
-        return !(std::sin(x) < 0.0);
-    return true; // a polynomial
+    const Fine v = expr::FineFunction(expression_of(e))(Fine(x));
+    return isfinite(v);
 }
 
 Difference error_of(const Integral& integral, double result)
@@ -353,10 +408,13 @@ Difference error_of(const Integral& integral, double result)
     if (std::isinf(result)) {
         d.text = result > 0 ? "inf" : "-inf";
         d.value = result;
+        d.known = true;
         return d;
     }
     const Rational q = rational_of(result) - integral.value->q;
-    d.text = scientific_3(q);
+    d.text = known_digits(q, integral.value->bound, scientific_3);
     d.value = to_double(q);
+    // to its last bit where the bound is below half of its last place
+    d.known = integral.value->bound * Rational(Int(1) << 54) <= abs(q);
     return d;
 }

@@ -4,12 +4,15 @@
 #include <algorithm>
 #include <cstdint>
 #include <iterator>
+#include <memory>
 #include <numeric>
+#include <string>
 #include <utility>
 #include <vector>
 
 #include "exact.h"
 #include "exact_detail.h"
+#include "rule_points.h"
 
 namespace {
 
@@ -108,65 +111,69 @@ inline DD sine(SinCos a, DD t)
     return dd::add(s, dd::add(dd::mul(s, cosine_t_1), dd::mul(c, sine_t)));
 }
 
-// One step of Horner's scheme in double-double, v * x + c, with x split once.
-inline DD horner_step(DD v, double x, DD xs, double c)
-{
-    const DD product = dd::two_prod(v.hi, dd::split(v.hi), x, xs);
-    return dd::add(dd::quick_two_sum(product.hi, product.lo + v.lo * x), c);
-}
-
 // Points are taken a few at a time: their values are independent chains of
 // dependent operations, which the processor overlaps.
 constexpr int lanes = 8;
 
-// A polynomial at x by Horner's scheme in double-double: the mathematical
-// value to about 106 bits of its largest term.
+// Each way of evaluating gives a point's value and adds to `lost` a bound
+// on that value's error.
+//
+// A polynomial at x by Horner's scheme in double-double, each rounding
+// accounted for: exact where the points and coefficients let it be.
 struct PolynomialAt {
-    const exact_detail::Polynomial* p;
+    std::vector<DD> c; // from the constant term up
 
-    DD operator()(double x) const
+    DD operator()(double x, double& lost) const
     {
         const DD xs = dd::split(x);
-        DD v = {p->c[p->degree], 0.0};
-        for (int k = p->degree - 1; k >= 0; --k)
-            v = horner_step(v, x, xs, p->c[k]);
+        const std::size_t top = c.size() - 1;
+        DD v = c[top];
+        for (std::size_t k = top; k-- > 0;)
+            v = dd::horner_step(v, x, xs, c[k], lost);
         return v;
     }
 
     // The same steps as above, the lanes interleaved.
-    void at_lanes(const double* x, DD* y) const
+    void at_lanes(const double* x, DD* y, double& lost) const
     {
         DD xs[lanes];
+        const std::size_t top = c.size() - 1;
         for (int j = 0; j < lanes; ++j) {
             xs[j] = dd::split(x[j]);
-            y[j] = {p->c[p->degree], 0.0};
+            y[j] = c[top];
         }
-        for (int k = p->degree - 1; k >= 0; --k)
+        for (std::size_t k = top; k-- > 0;)
             for (int j = 0; j < lanes; ++j)
-                y[j] = horner_step(y[j], x[j], xs[j], p->c[k]);
+                y[j] = dd::horner_step(y[j], x[j], xs[j], c[k], lost);
     }
 };
+
+// sqrt(sin x) to some 98 bits of itself: the reduction keeps the digits of
+// a tiny sine, the table and the series theirs.
+constexpr double root_sine_relative = 0x1p-98;
 
 struct RootSineAt {
     const DD* table; // sin(i * pi/256)
 
-    DD operator()(double x) const
+    DD operator()(double x, double& lost) const
     {
         DD t;
         const std::uint64_t i = reduce(x, t);
-        return dd::sqrt(sine(at_index(table, i), t));
+        const DD v = dd::sqrt(sine(at_index(table, i), t));
+        lost += root_sine_relative * std::fabs(v.hi);
+        return v;
     }
 
     // The same steps, in passes over the lanes that have no branch where
     // |x| < 2^20, so that they may run in vector registers.
-    void at_lanes(const double* x, DD* y) const
+    void at_lanes(const double* x, DD* y, double& lost) const
     {
         bool short_reduction = true;
         for (int l = 0; l < lanes; ++l)
             short_reduction = short_reduction && std::fabs(x[l]) < 0x1p20;
         if (!short_reduction) {
             for (int l = 0; l < lanes; ++l)
-                y[l] = (*this)(x[l]);
+                y[l] = (*this)(x[l], lost);
             return;
         }
         double j[lanes];
@@ -178,8 +185,29 @@ struct RootSineAt {
         SinCos a[lanes];
         for (int l = 0; l < lanes; ++l)
             a[l] = at_index(table, static_cast<std::uint64_t>(static_cast<std::int64_t>(j[l])));
-        for (int l = 0; l < lanes; ++l)
+        for (int l = 0; l < lanes; ++l) {
             y[l] = dd::sqrt(sine(a[l], t[l]));
+            lost += root_sine_relative * std::fabs(y[l].hi);
+        }
+    }
+};
+
+// Any other function, in 50 digits, each value rounded to double-double
+// (half a unit of its 106th bit, and the 50 digits' own error, far below).
+struct FineAt {
+    std::shared_ptr<const exact_detail::FineValues> f;
+
+    DD operator()(double x, double& lost) const
+    {
+        const DD v = exact_detail::fine_value(*f, x);
+        lost += 0x1p-104 * std::fabs(v.hi);
+        return v;
+    }
+
+    void at_lanes(const double* x, DD* y, double& lost) const
+    {
+        for (int l = 0; l < lanes; ++l)
+            y[l] = (*this)(x[l], lost);
     }
 };
 
@@ -188,25 +216,26 @@ struct RootSineAt {
 struct PairwiseSum {
     DD level[64] = {};
     unsigned long long count = 0;
+    double lost = 0.0; // by the additions' roundings
 
     void add(DD v)
     {
         int k = 0;
         for (unsigned long long c = count; c % 2 == 1; c /= 2) {
-            v = dd::add(level[k], v);
+            v = dd::add(level[k], v, lost);
             ++k;
         }
         level[k] = v;
         ++count;
     }
 
-    DD total() const
+    DD total()
     {
         DD t = {0.0, 0.0};
         int k = 0;
         for (unsigned long long c = count; c != 0; c /= 2) {
             if (c % 2 == 1)
-                t = dd::add(level[k], t);
+                t = dd::add(level[k], t, lost);
             ++k;
         }
         return t;
@@ -226,12 +255,28 @@ struct Tally {
     }
 };
 
+// A sum of values and a bound on its error.
+struct Summed {
+    DD sum = {0.0, 0.0};
+    double lost = 0.0;
+};
+
+Summed added(const Summed& p, const Summed& q)
+{
+    Summed s{p.sum, p.lost + q.lost};
+    s.sum = dd::add(p.sum, q.sum, s.lost);
+    return s;
+}
+
+Summed scaled(const Summed& p, double by) { return Summed{DD{by * p.sum.hi, by * p.sum.lo}, by * p.lost}; }
+
 // The sum of f at point(0), ..., point(count - 1): blocks of 16 points to a
 // lane, a sum for each lane, the blocks added pairwise.
 template <class F, class Point>
-DD sum_over(const F& f, long long count, const Point& point, Tally& tally)
+Summed sum_over(const F& f, long long count, const Point& point, Tally& tally)
 {
     PairwiseSum sum;
+    double lost = 0.0;
     long long told = 0;
     for (long long i = 0; i < count;) {
         if (i - told >= 65536) {
@@ -245,27 +290,41 @@ DD sum_over(const F& f, long long count, const Point& point, Tally& tally)
             DD y[lanes];
             for (int j = 0; j < lanes; ++j)
                 x[j] = point(i + j);
-            f.at_lanes(x, y);
+            f.at_lanes(x, y, lost);
             for (int j = 0; j < lanes; ++j)
-                partial[j] = dd::add(partial[j], y[j]);
+                partial[j] = dd::add(partial[j], y[j], lost);
         }
         for (; i < end; ++i)
-            partial[0] = dd::add(partial[0], f(point(i)));
-        sum.add(std::accumulate(std::begin(partial), std::end(partial), DD{0.0, 0.0},
-                                [](DD total, DD p) { return dd::add(total, p); }));
+            partial[0] = dd::add(partial[0], f(point(i), lost), lost);
+        DD block = {0.0, 0.0};
+        for (const DD& p : partial)
+            block = dd::add(block, p, lost);
+        sum.add(block);
     }
     tally.add(count - told);
-    return sum.total();
+    const DD total = sum.total();
+    return Summed{total, lost + sum.lost};
+}
+
+// f at one point, as a sum of one.
+template <class F>
+Summed one(const F& f, double x)
+{
+    Summed s;
+    s.sum = f(x, s.lost);
+    return s;
 }
 
 // The sums of the inner points of this thread's last integrand and
 // interval, by n: tables ask for n after n/2 (or before it), and for all
 // three rules at each n. A few dozen are kept, enough for every halving.
+// The integrand is known by its name (f5, or a typed function's text), so
+// that a function typed anew is never taken for the one before.
 struct InnerSums {
-    Integrand f = nullptr;
+    std::string integrand;
     double a = 0.0;
     double b = 0.0;
-    std::vector<std::pair<long long, DD>> by_n;
+    std::vector<std::pair<long long, Summed>> by_n;
 };
 thread_local InnerSums known;
 
@@ -274,50 +333,60 @@ thread_local InnerSums known;
 // the odd points are new. The grouping follows from n, a and b alone, never
 // from what was asked before, so the result is the same bit for bit.
 template <class F>
-DD inner_sum(const F& f, Integrand integrand, double a, double b, long long n, Tally& tally)
+Summed inner_sum(const F& f, const std::string& integrand, double a, double b, long long n, Tally& tally)
 {
-    if (known.f != integrand || known.a != a || known.b != b)
+    if (known.integrand != integrand || known.a != a || known.b != b)
         known = {integrand, a, b, {}};
     for (const auto& [m, sum] : known.by_n)
         if (m == n)
             return sum;
-    const double h = (b - a) / static_cast<double>(n);
+    const double h = step(a, b, n);
     const long long half = n / 2;
-    const bool nested = n % 2 == 0 && (b - a) / static_cast<double>(half) == 2.0 * h;
-    const DD sum = nested ? dd::add(inner_sum(f, integrand, a, b, half, tally),
-                                    sum_over(f, half, [=](long long i) { return static_cast<double>(2 * i + 1) * h + a; },
-                                             tally))
-                          : sum_over(f, n - 1, [=](long long i) { return static_cast<double>(i + 1) * h + a; }, tally);
+    const bool nested = n % 2 == 0 && step(a, b, half) == 2.0 * h;
+    Summed sum;
+    if (nested)
+        sum = added(inner_sum(f, integrand, a, b, half, tally),
+                    sum_over(f, half, [=](long long i) { return point(static_cast<double>(2 * i + 1), h, a); }, tally));
+    else
+        sum = sum_over(f, n - 1, [=](long long i) { return point(static_cast<double>(i + 1), h, a); }, tally);
     if (known.by_n.size() == 64)
         known.by_n.erase(known.by_n.begin());
     known.by_n.emplace_back(n, sum);
     return sum;
 }
 
+// What the roundings lost, added in double: a little more covers the
+// roundings of that addition too.
+double bound_of(const Summed& s) { return s.lost * (1.0 + 0x1p-40); }
+
 template <class F>
-Split split_with(const F& f, Rule rule, Integrand integrand, double a, double b, int n, const Integral& integral,
-                 double result, Tally& tally)
+Split split_with(const F& f, Rule rule, const std::string& integrand, double a, double b, int n,
+                 const Integral& integral, double result, Tally& tally)
 {
-    // Each rule's sum over the points of quadrature.h, with its h.
-    const long long m = rule == Rule::simpson && n % 2 == 1 ? static_cast<long long>(n) + 1 : n;
-    const double h = (b - a) / static_cast<double>(m);
+    // Each rule's sum over its points (rule_points.h), with its h.
+    long long m = n;
+    if (rule == Rule::simpson)
+        m = simpson_subintervals(n);
+    const double h = step(a, b, m);
     // h = 0 makes R* exactly 0, whatever f is at a (past 2^55 sqrt(sin x) is
     // not evaluated at all).
     if (h == 0.0)
-        return exact_detail::finish_split(integral, h, DD{0.0, 0.0}, 1.0, result);
+        return exact_detail::finish_split(integral, h, DD{0.0, 0.0}, 0.0, 1.0, result);
     if (rule == Rule::simpson) {
-        // panel k: x = (2k) * h + a, then x + h (weight 4) and 2h + x
-        const auto x = [=](long long k) { return (2.0 * static_cast<double>(k)) * h + a; };
-        const DD ends = sum_over(f, m, [=](long long i) { return i % 2 == 0 ? x(i / 2) : 2.0 * h + x(i / 2); }, tally);
-        const DD middles = sum_over(f, m / 2, [=](long long k) { return x(k) + h; }, tally);
-        return exact_detail::finish_split(integral, h, dd::add(ends, DD{4.0 * middles.hi, 4.0 * middles.lo}), 3.0,
-                                          result);
+        // panel k: its first point, its middle (weight 4) and its end
+        const auto x = [=](long long k) { return point(2.0 * static_cast<double>(k), h, a); };
+        const Summed ends = sum_over(f, m, [=](long long i) { return i % 2 == 0 ? x(i / 2) : panel_end(x(i / 2), h); }, tally);
+        const Summed middles = sum_over(f, m / 2, [=](long long k) { return panel_middle(x(k), h); }, tally);
+        const Summed all = added(ends, scaled(middles, 4.0));
+        return exact_detail::finish_split(integral, h, all.sum, bound_of(all), 3.0, result);
     }
-    const DD inner = inner_sum(f, integrand, a, b, n, tally);
-    if (rule == Rule::rectangle)
-        return exact_detail::finish_split(integral, h, dd::add(inner, f(0.0 * h + a)), 1.0, result);
-    const DD twice = {2.0 * inner.hi, 2.0 * inner.lo};
-    return exact_detail::finish_split(integral, h, dd::add(dd::add(twice, f(a)), f(b)), 2.0, result);
+    const Summed inner = inner_sum(f, integrand, a, b, n, tally);
+    if (rule == Rule::rectangle) {
+        const Summed all = added(inner, one(f, point(0.0, h, a)));
+        return exact_detail::finish_split(integral, h, all.sum, bound_of(all), 1.0, result);
+    }
+    const Summed all = added(added(scaled(inner, 2.0), one(f, a)), one(f, b));
+    return exact_detail::finish_split(integral, h, all.sum, bound_of(all), 2.0, result);
 }
 
 } // namespace
@@ -328,18 +397,23 @@ Split split_error(Rule rule, const IntegrandEntry& e, double a, double b, int n,
     if (n < 1 || integral.kind != IntegralKind::real || !std::isfinite(result))
         return {};
     Tally tally{progress};
-    if (const exact_detail::Polynomial* p = exact_detail::polynomial_of(e.f))
-        return split_with(PolynomialAt{p}, rule, e.f, a, b, n, integral, result, tally);
-    if (e.f == fA)
-        return split_with(RootSineAt{exact_detail::sine_table()}, rule, e.f, a, b, n, integral, result, tally);
-    return {};
+    const std::string name = integrand_name(e);
+    std::vector<DD> coefficients = exact_detail::polynomial_coefficients(e);
+    if (!coefficients.empty())
+        return split_with(PolynomialAt{std::move(coefficients)}, rule, name, a, b, n, integral, result, tally);
+    if (exact_detail::is_root_of_sine(e))
+        return split_with(RootSineAt{exact_detail::sine_table()}, rule, name, a, b, n, integral, result, tally);
+    return split_with(FineAt{exact_detail::fine_values(e)}, rule, name, a, b, n, integral, result, tally);
 }
 
 // Measured on one machine at n = 2^22: double-double Horner's scheme takes
-// 20 to 40 times a run's point, sqrt(sin x) some 10 times.
+// 20 to 40 times a run's point, sqrt(sin x) some 10 times; a function in 50
+// digits some microseconds a point, a thousand times a run's.
 long long split_weight(const IntegrandEntry& e)
 {
-    if (exact_detail::polynomial_of(e.f) != nullptr)
+    if (!exact_detail::polynomial_coefficients(e).empty())
         return 30;
-    return 10;
+    if (exact_detail::is_root_of_sine(e))
+        return 10;
+    return 1000;
 }

@@ -214,8 +214,12 @@ class Parser {
             return {};
         const Node& x = e_.nodes[static_cast<std::size_t>(exponent.node)];
         if (exponent.repeat == 1 && x.kind == Kind::number && x.value >= 1 && x.value <= 64 &&
-            x.value == std::floor(x.value))
-            return Factor{base, static_cast<int>(x.value)};
+            x.value == std::floor(x.value)) {
+            const int repeat = static_cast<int>(x.value);
+            if (exponent.node == e_.root())
+                e_.nodes.pop_back(); // the literal is the repeat now, not a node
+            return Factor{base, repeat};
+        }
         Node n = Node::of(Kind::power);
         n.a = base;
         n.b = alone(exponent);

@@ -131,12 +131,11 @@ struct Compiler {
         }
         // Constants once, in the program's own arithmetic: the same bits as
         // computing them at every point.
-        Expression sub = e;
+        if (count > 0)
+            evaluate(e, 0.0, DoubleArithmetic{}, values);
         for (std::size_t k = 0; k < count; ++k)
-            if (constant[k]) {
-                sub.nodes.resize(k + 1);
-                value[k] = evaluate(sub, 0.0, DoubleArithmetic{}, values);
-            }
+            if (constant[k])
+                value[k] = values[k];
         for (std::size_t k = 0; k < count; ++k) {
             const Node& n = e.nodes[k];
             if (n.kind == Kind::sum)

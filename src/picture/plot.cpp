@@ -1,7 +1,8 @@
 #include "plot.h"
 
+#include "number_text.h"
+
 #include <algorithm>
-#include <charconv>
 #include <cmath>
 #include <cstdlib>
 #include <iterator>
@@ -35,16 +36,6 @@ Step coarser(Step s)
     return Step{1, s.exponent + 1};
 }
 
-std::string to_text(double v, std::chars_format format, int precision)
-{
-    if (std::isnan(v))
-        return "nan";
-    if (std::isinf(v))
-        return v > 0 ? "inf" : "-inf";
-    char buf[400]; // %.15f of the largest double has 325 characters
-    const std::to_chars_result r = std::to_chars(buf, buf + sizeof buf, v, format, precision);
-    return std::string(buf, r.ptr);
-}
 
 std::string escaped(const std::string& text)
 {
@@ -168,7 +159,7 @@ std::string coordinate(double v)
 {
     if (!std::isfinite(v))
         return "0"; // never drawn: a guard that keeps the file valid
-    std::string text = to_text(v, std::chars_format::fixed, 2);
+    std::string text = number_text("%.2f", v);
     text.erase(text.find_last_not_of('0') + 1);
     if (text.back() == '.')
         text.pop_back();
@@ -177,9 +168,17 @@ std::string coordinate(double v)
     return text;
 }
 
-std::string fixed_text(double v, int decimals) { return to_text(v, std::chars_format::fixed, decimals); }
+std::string fixed_text(double v, int decimals)
+{
+    const std::string format = "%." + std::to_string(decimals) + "f";
+    return number_text(format.c_str(), v);
+}
 
-std::string general_text(double v, int digits) { return to_text(v, std::chars_format::general, digits); }
+std::string general_text(double v, int digits)
+{
+    const std::string format = "%." + std::to_string(digits) + "g";
+    return number_text(format.c_str(), v);
+}
 
 double text_width(const std::string& text, double size)
 {
@@ -245,6 +244,8 @@ std::string integral_note(const Integral& integral)
         return "Integral nie je realne cislo: " + integral.why + ".";
     if (integral.kind == IntegralKind::none)
         return "Integral nema hodnotu: " + integral.why + ".";
+    if (integral.kind == IntegralKind::undetermined)
+        return "Integral sa nepodarilo urcit: " + integral.why + ".";
     return "";
 }
 
