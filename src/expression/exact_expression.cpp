@@ -305,6 +305,10 @@ struct Box {
     enum State { real, nowhere, unknown } state = real;
     double lo = 0.0;
     double hi = 0.0;
+    // real, but the box may hold a point where the function is not smooth
+    // (abs, sqrt, cbrt, log or pow of something that may be 0 there): a
+    // quadrature converges only when it ends at such a point
+    bool kink = false;
 };
 
 double below(double v)
@@ -399,6 +403,15 @@ Box rising(const Box& a, F f)
     return make(f(a.lo), f(a.hi));
 }
 
+// A result keeps the kinks of what it was made of.
+Box with_kinks(Box r, const Box& a, const Box& b = Box{})
+{
+    r.kink = r.kink || a.kink || b.kink;
+    return r;
+}
+
+bool holds_zero(const Box& a) { return a.lo <= 0.0 && a.hi >= 0.0; }
+
 struct BoxArithmetic {
     using Value = Box;
     const std::vector<Box>* numbers;
@@ -411,26 +424,26 @@ struct BoxArithmetic {
     {
         if (a.state != Box::real)
             return a;
-        return make(-a.hi, -a.lo);
+        return with_kinks(make(-a.hi, -a.lo), a);
     }
     Box add(const Box& a, const Box& b) const
     {
         Box r;
         if (settled(a, b, r))
             return r;
-        return make(a.lo + b.lo, a.hi + b.hi);
+        return with_kinks(make(a.lo + b.lo, a.hi + b.hi), a, b);
     }
     Box subtract(const Box& a, const Box& b) const { return add(a, negate(b)); }
-    Box times(Box v, const Box& f, int k) const { return multiply_box(v, power_box(f, k)); }
-    Box repeated(const Box& f, int k) const { return power_box(f, k); }
+    Box times(Box v, const Box& f, int k) const { return with_kinks(multiply_box(v, power_box(f, k)), v, f); }
+    Box repeated(const Box& f, int k) const { return with_kinks(power_box(f, k), f); }
     Box divide(const Box& a, const Box& b) const
     {
         Box r;
         if (settled(a, b, r))
             return r;
-        if (b.lo <= 0.0 && b.hi >= 0.0)
+        if (holds_zero(b))
             return state_of(Box::unknown); // a pole, or 0/0
-        return multiply_box(a, make(1.0 / b.hi, 1.0 / b.lo));
+        return with_kinks(multiply_box(a, make(1.0 / b.hi, 1.0 / b.lo)), a, b);
     }
     Box power(const Box& a, const Box& b) const
     {
@@ -440,7 +453,7 @@ struct BoxArithmetic {
         const bool whole = b.lo == b.hi || (below(std::floor(b.hi)) <= b.lo && std::floor(b.hi) == std::ceil(b.lo));
         if (a.lo > 0.0) { // exp(b log a)
             const double ends[4] = {std::pow(a.lo, b.lo), std::pow(a.lo, b.hi), std::pow(a.hi, b.lo), std::pow(a.hi, b.hi)};
-            return make(*std::min_element(ends, ends + 4), *std::max_element(ends, ends + 4));
+            return with_kinks(make(*std::min_element(ends, ends + 4), *std::max_element(ends, ends + 4)), a, b);
         }
         if (a.hi < 0.0 && !whole && b.hi - b.lo < 1.0 && std::floor(b.lo) == std::floor(b.hi))
             return state_of(Box::nowhere); // a negative number to a power no whole number reaches
@@ -450,6 +463,16 @@ struct BoxArithmetic {
     {
         if (a.state != Box::real)
             return a;
+        Box r = value_of_call(fn, a);
+        r.kink = r.kink || a.kink;
+        const bool rough = fn == Function::abs || fn == Function::sqrt || fn == Function::cbrt;
+        if (r.state == Box::real && rough && holds_zero(a))
+            r.kink = true;
+        return r;
+    }
+
+    Box value_of_call(Function fn, const Box& a) const
+    {
         switch (fn) {
         case Function::sqrt:
             if (a.hi < 0.0)
@@ -528,17 +551,25 @@ Domain domain_on(const Expression& e, double lo, double hi)
     const BoxArithmetic arith{&numbers, &e};
     const FineFunction f(e);
     // Points first: one where the function is no real number settles it.
-    for (int k = 0; k <= 64; ++k) {
-        double x = hi;
-        if (k < 64)
-            x = lo + (hi / 2 - lo / 2) * (2.0 * k) / 64;
-        if (isnan(f(Fine(x)))) {
+    // Inside only: at an end, a value that is no number may be a limit
+    // (sin(1/x) at 0) rather than a function that is no real number.
+    // A value that is no number there is a witness where a small box around
+    // the point is nowhere real (sqrt(x) at -0.5), not where the function is
+    // only undefined at it (sin(x)/x at 0).
+    std::vector<Box> values;
+    for (int k = 1; k < 64; ++k) {
+        const double x = lo + (hi / 2 - lo / 2) * (2.0 * k) / 64;
+        if (!(x > lo && x < hi) || !isnan(f(Fine(x))))
+            continue;
+        Box near;
+        near.lo = below(x);
+        near.hi = above(x);
+        if (evaluate(e, near, arith, values).state == Box::nowhere) {
             d.kind = Domain::not_real;
             d.witness = x;
             return d;
         }
     }
-    std::vector<Box> values;
     std::vector<std::pair<double, double>> stack = {{lo, hi}};
     std::vector<std::pair<double, double>> open; // not proven either way
     std::vector<int> depth = {0};
@@ -553,7 +584,7 @@ Domain domain_on(const Expression& e, double lo, double hi)
         x.lo = l;
         x.hi = h;
         const Box v = evaluate(e, x, arith, values);
-        if (v.state == Box::real)
+        if (v.state == Box::real && !v.kink)
             continue;
         const double m = l + (h / 2 - l / 2);
         if (v.state == Box::nowhere && isnan(f(Fine(m)))) {
@@ -578,7 +609,10 @@ Domain domain_on(const Expression& e, double lo, double hi)
         const auto [l, h] = open[k];
         if (l <= lo || h >= hi)
             continue;
-        const double cut = l + (h / 2 - l / 2);
+        // A round point where there is one: most functions misbehave at 0.
+        double cut = l + (h / 2 - l / 2);
+        if (l <= 0.0 && h >= 0.0)
+            cut = 0.0;
         if (d.cuts.empty() || cut - d.cuts.back() > (hi - lo) * 1e-9)
             d.cuts.push_back(cut);
     }

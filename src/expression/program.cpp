@@ -329,6 +329,141 @@ Program::Program(const Expression& e)
         calls_library_ = calls_library_ || s.op == Op::call || s.op == Op::power;
 }
 
+// Each pass is a plain loop over the block, its lanes independent, so that
+// it runs in vector registers; a chain of factors is so many passes over
+// one row, each multiplying every point by its next factor.
+namespace {
+
+template <class A>
+void assign(double* out, const A& a, int count)
+{
+    LANES
+    for (int i = 0; i < count; ++i)
+        out[i] = a(i);
+}
+
+template <class B>
+void multiply_by(double* out, const B& b, int count, int times)
+{
+    for (int j = 0; j < times; ++j) {
+        LANES
+        for (int i = 0; i < count; ++i)
+            out[i] = out[i] * b(i);
+    }
+}
+
+template <class A, class B, class Op>
+void combine(double* out, const A& a, const B& b, int count, const Op& op)
+{
+    LANES
+    for (int i = 0; i < count; ++i)
+        out[i] = op(a(i), b(i));
+}
+
+// out[i] = join(i, b(i) * c(i) * ... * c(i)), c taken k times: in one pass
+// where k is small enough to be written out, else a pass a factor.
+constexpr int longest_written_chain = 8;
+
+template <int K, class B, class C, class Join>
+void chain_pass(double* out, const B& b, const C& c, int count, const Join& join)
+{
+    LANES
+    for (int i = 0; i < count; ++i) {
+        double v = b(i);
+        for (int j = 0; j < K; ++j)
+            v = v * c(i);
+        out[i] = join(i, v);
+    }
+}
+
+template <int K = 0, class B, class C, class Join>
+void chain(double* out, const B& b, const C& c, int k, int count, double* row, const Join& join)
+{
+    if constexpr (K <= longest_written_chain) {
+        if (k == K) {
+            chain_pass<K>(out, b, c, count, join);
+            return;
+        }
+        chain<K + 1>(out, b, c, k, count, row, join);
+    } else {
+        assign(row, b, count);
+        multiply_by(row, c, count, k);
+        LANES
+        for (int i = 0; i < count; ++i)
+            out[i] = join(i, row[i]);
+    }
+}
+
+// A function over the block: the choice made once, the loop plain (sqrt
+// and fabs in vector registers, the others a call a point).
+template <class A>
+void apply(Function fn, double* out, const A& a, int count)
+{
+    switch (fn) {
+    case Function::sqrt:
+        LANES
+        for (int i = 0; i < count; ++i)
+            out[i] = std::sqrt(a(i));
+        return;
+    case Function::abs:
+        LANES
+        for (int i = 0; i < count; ++i)
+            out[i] = std::fabs(a(i));
+        return;
+    default:
+        break;
+    }
+    double (*f)(double) = nullptr;
+    switch (fn) {
+    case Function::sin:
+        f = std::sin;
+        break;
+    case Function::cos:
+        f = std::cos;
+        break;
+    case Function::tan:
+        f = std::tan;
+        break;
+    case Function::asin:
+        f = std::asin;
+        break;
+    case Function::acos:
+        f = std::acos;
+        break;
+    case Function::atan:
+        f = std::atan;
+        break;
+    case Function::sinh:
+        f = std::sinh;
+        break;
+    case Function::cosh:
+        f = std::cosh;
+        break;
+    case Function::tanh:
+        f = std::tanh;
+        break;
+    case Function::exp:
+        f = std::exp;
+        break;
+    case Function::log:
+        f = std::log;
+        break;
+    case Function::log10:
+        f = std::log10;
+        break;
+    case Function::cbrt:
+        f = std::cbrt;
+        break;
+    case Function::sqrt:
+    case Function::abs:
+        break;
+    }
+    for (int i = 0; i < count; ++i)
+        out[i] = f(a(i));
+}
+
+} // namespace
+
 WIDEST void Program::run(const double* x, double* y, int count, double* scratch) const
 {
     const auto at = [&](int r) {
@@ -341,44 +476,25 @@ WIDEST void Program::run(const double* x, double* y, int count, double* scratch)
             return x;
         return at(r);
     };
+    double* row = scratch + static_cast<std::ptrdiff_t>(registers_) * block; // a chain's own
     for (const Step& s : steps_) {
         double* out = at(s.out);
         const int k = s.repeat;
         switch (s.op) {
         case Op::copy:
-            with_operands(in, s, [&](auto a, auto, auto) {
-                LANES
-                for (int i = 0; i < count; ++i)
-                    out[i] = a(i);
-            });
+            with_operands(in, s, [&](auto a, auto, auto) { assign(out, a, count); });
             break;
         case Op::add:
-            with_operands(in, s, [&](auto a, auto b, auto) {
-                LANES
-                for (int i = 0; i < count; ++i)
-                    out[i] = a(i) + b(i);
-            });
+            with_operands(in, s, [&](auto a, auto b, auto) { combine(out, a, b, count, [](double u, double v) { return u + v; }); });
             break;
         case Op::subtract:
-            with_operands(in, s, [&](auto a, auto b, auto) {
-                LANES
-                for (int i = 0; i < count; ++i)
-                    out[i] = a(i) - b(i);
-            });
+            with_operands(in, s, [&](auto a, auto b, auto) { combine(out, a, b, count, [](double u, double v) { return u - v; }); });
             break;
         case Op::multiply:
-            with_operands(in, s, [&](auto a, auto b, auto) {
-                LANES
-                for (int i = 0; i < count; ++i)
-                    out[i] = a(i) * b(i);
-            });
+            with_operands(in, s, [&](auto a, auto b, auto) { combine(out, a, b, count, [](double u, double v) { return u * v; }); });
             break;
         case Op::divide:
-            with_operands(in, s, [&](auto a, auto b, auto) {
-                LANES
-                for (int i = 0; i < count; ++i)
-                    out[i] = a(i) / b(i);
-            });
+            with_operands(in, s, [&](auto a, auto b, auto) { combine(out, a, b, count, [](double u, double v) { return u / v; }); });
             break;
         case Op::negate:
             with_operands(in, s, [&](auto a, auto, auto) {
@@ -394,54 +510,28 @@ WIDEST void Program::run(const double* x, double* y, int count, double* scratch)
             });
             break;
         case Op::call:
-            with_operands(in, s, [&](auto a, auto, auto) {
-                const DoubleArithmetic arith;
-                for (int i = 0; i < count; ++i)
-                    out[i] = arith.call(s.function, a(i));
-            });
+            with_operands(in, s, [&](auto a, auto, auto) { apply(s.function, out, a, count); });
             break;
-        case Op::chain:
+        case Op::chain: // out = a * b * ... * b
             with_operands(in, s, [&](auto a, auto b, auto) {
-                LANES
-                for (int i = 0; i < count; ++i) {
-                    double v = a(i);
-                    for (int j = 0; j < k; ++j)
-                        v = v * b(i);
-                    out[i] = v;
-                }
+                chain(out, a, b, k, count, row, [](int, double v) { return v; });
             });
             break;
-        case Op::divide_chain:
+        case Op::divide_chain: // out = a / (b * ... * b)
             with_operands(in, s, [&](auto a, auto b, auto) {
-                LANES
-                for (int i = 0; i < count; ++i) {
-                    double d = b(i);
-                    for (int j = 1; j < k; ++j)
-                        d = d * b(i);
-                    out[i] = a(i) / d;
-                }
+                assign(row, b, count);
+                multiply_by(row, b, count, k - 1);
+                combine(out, a, Values{row}, count, [](double u, double v) { return u / v; });
             });
             break;
-        case Op::add_chain:
+        case Op::add_chain: // out = a + b * c * ... * c
             with_operands(in, s, [&](auto a, auto b, auto c) {
-                LANES
-                for (int i = 0; i < count; ++i) {
-                    double v = b(i);
-                    for (int j = 0; j < k; ++j)
-                        v = v * c(i);
-                    out[i] = a(i) + v;
-                }
+                chain(out, b, c, k, count, row, [&](int i, double v) { return a(i) + v; });
             });
             break;
         case Op::subtract_chain:
             with_operands(in, s, [&](auto a, auto b, auto c) {
-                LANES
-                for (int i = 0; i < count; ++i) {
-                    double v = b(i);
-                    for (int j = 0; j < k; ++j)
-                        v = v * c(i);
-                    out[i] = a(i) - v;
-                }
+                chain(out, b, c, k, count, row, [&](int i, double v) { return a(i) - v; });
             });
             break;
         }

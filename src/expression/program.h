@@ -23,7 +23,7 @@ class Program {
     // f at x[0], ..., x[count - 1] into y, count <= block; `scratch` has room
     // for scratch_size() doubles, of this thread's own.
     void run(const double* x, double* y, int count, double* scratch) const;
-    std::size_t scratch_size() const { return static_cast<std::size_t>(registers_) * block; }
+    std::size_t scratch_size() const { return static_cast<std::size_t>(registers_ + 1) * block; }
 
     // What a point costs, roughly: the passes over a block, and whether
     // any of them calls the C library (sin, exp, pow, ...).

@@ -195,6 +195,59 @@ double* program_scratch(const expr::Program& f, std::size_t points)
     return scratch.data();
 }
 
+FLATTEN WIDEST void ProgramPoints::fill(double* out, long long first, int count) const
+{
+    double* x = program_scratch(*f, width);
+    double* registers = x + width;
+    for (int done = 0; done < count; done += width) {
+        const int m = std::min(width, count - done);
+        ENGINE_LANES
+        for (int j = 0; j < m; ++j)
+            x[j] = point((double)(first + done + j), h, a);
+        f->run(x, out + done, m, registers);
+    }
+}
+
+FLATTEN WIDEST void ProgramInnerPoints::fill(double* out, long long first, int count) const
+{
+    double* x = program_scratch(*f, width);
+    double* registers = x + width;
+    for (int done = 0; done < count; done += width) {
+        const int m = std::min(width, count - done);
+        ENGINE_LANES
+        for (int j = 0; j < m; ++j)
+            x[j] = point((double)(first + done + j) + 1.0, h, a);
+        f->run(x, out + done, m, registers);
+        ENGINE_LANES
+        for (int j = 0; j < m; ++j)
+            out[done + j] = doubled(out[done + j]);
+    }
+}
+
+// The three points of a block's panels in one row, the program run over it
+// a block at a time.
+FLATTEN WIDEST void ProgramPanels::fill(double* out, long long first, int count) const
+{
+    double* x = program_scratch(*f, 6 * width);
+    double* y = x + 3 * width;
+    double* registers = y + 3 * width;
+    for (int done = 0; done < count; done += width) {
+        const int m = std::min(width, count - done);
+        ENGINE_LANES
+        for (int j = 0; j < m; ++j) {
+            const double x0 = point(2.0 * (double)(first + done + j), h, a);
+            x[j] = x0;
+            x[m + j] = panel_middle(x0, h);
+            x[2 * m + j] = panel_end(x0, h);
+        }
+        for (int part = 0; part < 3 * m; part += width)
+            f->run(x + part, y + part, std::min(width, 3 * m - part), registers);
+        ENGINE_LANES
+        for (int j = 0; j < m; ++j)
+            out[done + j] = simpson_panel(y[j], y[m + j], y[2 * m + j]);
+    }
+}
+
 double program_at_point(const expr::Program& f, double x)
 {
     double y = 0.0;
@@ -226,9 +279,7 @@ Sharing program_sharing(Rule, const expr::Program& f)
         return Sharing{0, 0};
     if (f.calls_library())
         return Sharing{cores() - 1, 1 << 16};
-    if (f.passes() >= 6)
-        return Sharing{cores() - 1, 1 << 18};
-    return Sharing{0, 0};
+    return Sharing{cores() - 1, 1 << 18};
 }
 
 // The widest unit does not always win: on Intel's AVX-512 processors the

@@ -76,6 +76,18 @@ inline void fill(double* out, long long first, int count, const Value& value)
     }
 }
 
+// y[count-1] + (... + (y[0] + sum)): the chain's own loop, so that the sum
+// stays in a register even where the values came from a call.
+#if defined(__GNUC__)
+__attribute__((noinline))
+#endif
+inline double added_in_order(const double* y, int count, double sum)
+{
+    for (int j = 0; j < count; ++j)
+        sum = y[j] + sum;
+    return sum;
+}
+
 // value(count-1) + (... + (value(1) + (value(0) + 0.0))), all on the calling
 // thread, the values a block ahead of the additions.
 struct Alone {
@@ -94,8 +106,12 @@ struct Alone {
             for (int k = first; k < last; k += width) {
                 const int m = std::min(width, last - k);
                 fill(y, k, m, value);
-                for (int j = 0; j < m; ++j)
-                    sum = y[j] + sum;
+                if constexpr (by_blocks<Value>::value) {
+                    sum = added_in_order(y, m, sum);
+                } else {
+                    for (int j = 0; j < m; ++j)
+                        sum = y[j] + sum;
+                }
             }
             first = last;
             if (progress.report != nullptr)
@@ -217,8 +233,12 @@ struct Chain {
                 }
             }
             const int n = values_in(j, count);
-            for (int i = 0; i < n; ++i)
-                sum = s.values[i] + sum;
+            if constexpr (by_blocks<Value>::value) {
+                sum = added_in_order(s.values, n, sum);
+            } else {
+                for (int i = 0; i < n; ++i)
+                    sum = s.values[i] + sum;
+            }
             ring->consumed.store(j + 1, std::memory_order_release);
             const long long done = j * Ring::block + n;
             if (ring->progress.report != nullptr && (done / chunk != (done - n) / chunk || done == count))
@@ -266,36 +286,27 @@ inline double simpson(double a, double b, int n, F f, const Sum& sum)
 
 // A typed function's values, a block of points at a time: the points as the
 // rule takes them, the program run over all of them, the values joined as
-// the rule joins them. Each thread has its own scratch.
+// the rule joins them. Each thread has its own scratch; the loops are built
+// for each processor, as the compiled integrands' are (engine.cpp).
 double* program_scratch(const expr::Program& f, std::size_t points);
 
-// f at at(i), then then() of it, for each index i.
-template <class At, class Then>
-struct ProgramAt {
+// f at point(i), i = first, ..., for the rectangle rule.
+struct ProgramPoints {
     static constexpr int width = expr::Program::block;
     const expr::Program* f;
-    At at;
-    Then then;
-
-    void fill(double* out, long long first, int count) const
-    {
-        double* x = program_scratch(*f, width);
-        double* registers = x + width;
-        for (int done = 0; done < count; done += width) {
-            const int m = std::min(width, count - done);
-            for (int j = 0; j < m; ++j)
-                x[j] = at((double)(first + done + j));
-            f->run(x, out + done, m, registers);
-            for (int j = 0; j < m; ++j)
-                out[done + j] = then(out[done + j]);
-        }
-    }
+    double h;
+    double a;
+    void fill(double* out, long long first, int count) const;
 };
-template <class At, class Then>
-ProgramAt<At, Then> program_at(const expr::Program& f, At at, Then then)
-{
-    return ProgramAt<At, Then>{&f, at, then};
-}
+
+// doubled(f at point(k + 1)), k = first, ..., for the trapezoid's inner points.
+struct ProgramInnerPoints {
+    static constexpr int width = expr::Program::block;
+    const expr::Program* f;
+    double h;
+    double a;
+    void fill(double* out, long long first, int count) const;
+};
 
 // Simpson's panels: three points each, joined.
 struct ProgramPanels {
@@ -303,29 +314,7 @@ struct ProgramPanels {
     const expr::Program* f;
     double h;
     double a;
-
-    void fill(double* out, long long first, int count) const
-    {
-        double* x = program_scratch(*f, 5 * width);
-        double* xm = x + width;
-        double* xe = xm + width;
-        double* ym = xe + width;
-        double* ye = ym + width;
-        double* registers = ye + width;
-        for (int done = 0; done < count; done += width) {
-            const int m = std::min(width, count - done);
-            for (int j = 0; j < m; ++j) {
-                x[j] = point(2.0 * (double)(first + done + j), h, a);
-                xm[j] = panel_middle(x[j], h);
-                xe[j] = panel_end(x[j], h);
-            }
-            f->run(x, out + done, m, registers);
-            f->run(xm, ym, m, registers);
-            f->run(xe, ye, m, registers);
-            for (int j = 0; j < m; ++j)
-                out[done + j] = simpson_panel(out[done + j], ym[j], ye[j]);
-        }
-    }
+    void fill(double* out, long long first, int count) const;
 };
 
 // f at one point, for the trapezoid rule's ends.
@@ -335,16 +324,14 @@ template <class Sum>
 inline double rectangle_of(double a, double b, int n, const expr::Program& f, const Sum& sum)
 {
     const double h = step(a, b, n);
-    const double s = sum(n > 0 ? n : 0, program_at(f, [=](double i) { return point(i, h, a); }, [](double y) { return y; }));
-    return rectangle_result(s, h);
+    return rectangle_result(sum(n > 0 ? n : 0, ProgramPoints{&f, h, a}), h);
 }
 
 template <class Sum>
 inline double trapezoid_of(double a, double b, int n, const expr::Program& f, const Sum& sum)
 {
     const double h = step(a, b, n);
-    const double s = sum(n > 1 ? n - 1 : 0,
-                         program_at(f, [=](double k) { return point(k + 1.0, h, a); }, [](double y) { return doubled(y); }));
+    const double s = sum(n > 1 ? n - 1 : 0, ProgramInnerPoints{&f, h, a});
     const double fa = program_at_point(f, a);
     const double fb = program_at_point(f, b);
     return trapezoid_result(fa, s, fb, h);
