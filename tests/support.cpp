@@ -209,3 +209,11 @@ void check_dialogue_case(Case c, const std::function<int(const fs::path&)>& run)
     EXPECT_EQ(std::regex_replace(read_file(log), std::regex("\r\n"), "").find('\n'), std::string::npos) << "CR LF";
 #endif
 }
+
+Typed::Typed(const std::string& t) : text(expr::trimmed(t)), entry{}
+{
+    expr::ParseError error;
+    EXPECT_TRUE(expr::parse(t, tree, error)) << t << " at " << error.at << ": " << error.what;
+    program = std::make_unique<expr::Program>(tree);
+    entry = IntegrandEntry{0, 0, nullptr, text.c_str(), nullptr, {0, 0, 0}, &tree, program.get()};
+}

@@ -6,8 +6,13 @@
 #include <filesystem>
 #include <functional>
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
+
+#include "expression.h"
+#include "integrands.h"
+#include "program.h"
 
 namespace fs = std::filesystem;
 
@@ -69,3 +74,13 @@ std::string checked_records(const std::string& appended, const Span& span, std::
 // `run(folder)` runs the program there on in.txt, writing out.txt and
 // err.txt, and returns its status (77: it cannot run here, err.txt says why).
 void check_dialogue_case(Case c, const std::function<int(const fs::path&)>& run);
+
+// A function typed as the command line takes it: its tree, its program and
+// its entry (the text must be an expression).
+struct Typed {
+    explicit Typed(const std::string& text);
+    std::string text;
+    expr::Expression tree;
+    std::unique_ptr<expr::Program> program;
+    IntegrandEntry entry;
+};

@@ -1,4 +1,6 @@
-// The tree written back as text, and compared.
+// The tree written back as text, and compared. The text is as short as the
+// tree lets it be, so that any expression that could be typed can be
+// written back within the length and nesting a typed one may have.
 #include <cstring>
 
 #include "expression.h"
@@ -63,7 +65,7 @@ struct Writer {
         case Kind::e:
             return "e";
         case Kind::negate:
-            return "-" + operand(n.a, 4);
+            return "-" + operand(n.a, 3);
         case Kind::power:
             return operand(n.a, 5) + "^" + operand(n.b, 4);
         case Kind::call:
@@ -73,7 +75,7 @@ struct Writer {
             std::string t = operand(n.a, 2);
             for (int k = n.terms_begin; k < n.terms_end; ++k) {
                 const Term& term = e.terms[static_cast<std::size_t>(k)];
-                t += std::string(" ") + term.op + " " + operand(term.node, 2);
+                t += term.op + operand(term.node, 2);
             }
             return t;
         }

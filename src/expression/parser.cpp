@@ -104,11 +104,12 @@ class Parser {
         return at_ < s_.size() && s_[at_] == c;
     }
 
-    bool deeper()
+    // One level deeper, opened by the character at `at`.
+    bool deeper(std::size_t at)
     {
         ++depth_;
         if (depth_ > deepest_nesting)
-            return fail(at_, "vyraz je vnoreny hlbsie ako " + std::to_string(deepest_nesting) + " urovni");
+            return fail(at, "vyraz je vnoreny hlbsie ako " + std::to_string(deepest_nesting) + " urovni");
         return true;
     }
 
@@ -186,7 +187,7 @@ class Parser {
         if (at_ < s_.size() && (s_[at_] == '-' || s_[at_] == '+')) {
             const bool minus = s_[at_] == '-';
             ++at_;
-            if (!deeper())
+            if (!deeper(at_ - 1))
                 return {};
             const Factor inner = signed_factor();
             --depth_;
@@ -206,7 +207,7 @@ class Parser {
         if (failed_ || !peek('^'))
             return Factor{base, 1};
         ++at_;
-        if (!deeper())
+        if (!deeper(at_ - 1))
             return {};
         const Factor exponent = signed_factor();
         --depth_;
@@ -241,7 +242,7 @@ class Parser {
         if (c == '(') {
             const std::size_t open = at_;
             ++at_;
-            if (!deeper())
+            if (!deeper(open))
                 return -1;
             const int inner = sum();
             --depth_;
@@ -295,7 +296,7 @@ class Parser {
                 return -1;
             }
             ++at_;
-            if (!deeper())
+            if (!deeper(at_ - 1))
                 return -1;
             Node n = Node::of(Kind::call);
             n.function = static_cast<Function>(k);
