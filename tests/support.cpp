@@ -122,7 +122,11 @@ std::string expand_records(const std::string& records, const std::string& got)
     std::string all;
     std::istringstream list(records);
     for (std::string one; std::getline(list, one, ';');) {
-        const std::size_t star = one.find('*');
+        // "N*" or "*" before a record repeats it; a '*' further in is the
+        // integrand's own (x^2*exp(-x)).
+        std::size_t star = one.find_first_not_of("0123456789 ");
+        if (star != std::string::npos && one[star] != '*')
+            star = std::string::npos;
         std::istringstream words(one.substr(star + 1)); // npos + 1: all of it
         std::string f, a, b, n, rule, result;
         words >> f >> a >> b >> n >> rule >> result;

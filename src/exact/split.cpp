@@ -18,8 +18,10 @@ namespace {
 
 using dd::DD;
 
-// pi/256 in six doubles, the first five of 26 bits: j times each is exact
-// for |j| < 2^27, that is for |x| < 2^20; about 180 bits in all.
+// pi/256 in six doubles, the first five of at most 26 bits: j times each is
+// exact while |j| < 2^53 / 52707179 (the first's odd part), that is for |x|
+// up to just below 2^21; the short way is taken below 2^20. About 180 bits
+// in all.
 constexpr double pi_256_short[6] = {0x1.921fb58000000p-7,   -0x1.dde9740000000p-34, 0x1.1a62630000000p-61,
                                     0x1.8a2e038000000p-88,  -0x1.f1976b8000000p-117, 0x1.27044533e63a0p-149};
 // pi/2 in four doubles of 53 bits, about 215 bits, for k*pi/2 with k up to 2^55.
