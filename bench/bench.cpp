@@ -20,11 +20,14 @@
 #include <cstring>
 #include <fstream>
 #include <map>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "engine.h"
+#include "expression.h"
+#include "program.h"
 #include "progress_line.h"
 
 namespace {
@@ -66,6 +69,28 @@ void plain(benchmark::State& state, Rule rule, const IntegrandEntry* e)
         benchmark::DoNotOptimize(f);
         benchmark::DoNotOptimize(rule_entry(rule).plain(0.0, 2.0, n, f)); // f is opaque: not inlined
     }
+}
+
+// A function typed on the command line: its tree, its program, its entry.
+struct Typed {
+    std::string text;
+    expr::Expression tree;
+    std::unique_ptr<expr::Program> program;
+    IntegrandEntry entry;
+    Typed(std::string t, char built_in) : text(std::move(t)), entry{}, same_as(built_in)
+    {
+        expr::ParseError error;
+        expr::parse(text, tree, error);
+        program = std::make_unique<expr::Program>(tree);
+        entry = IntegrandEntry{0, 0, nullptr, text.c_str(), nullptr, {0, 0, 0}, &tree, program.get()};
+    }
+    char same_as; // the built-in it types, or 0
+};
+
+void typed(benchmark::State& state, Rule rule, const IntegrandEntry* e)
+{
+    for (auto _ : state)
+        benchmark::DoNotOptimize(integrate(rule, *e, 0.0, 2.0, n));
 }
 
 void chain(benchmark::State& state, int additions)
@@ -148,6 +173,15 @@ int main(int argc, char** argv)
             add("progress/" + name, with_progress, r.rule, &e);
             add("other/" + name, alone, other, r.rule, k);
         }
+    // Typed functions, as integrate() runs them: two menu texts, sqrt(sin(x))
+    // and one the menu has not.
+    static const std::vector<std::shared_ptr<Typed>> functions = {
+        std::make_shared<Typed>("x^4 +1", '5'),
+        std::make_shared<Typed>("x^9 -0.5x^8 +x^7 -2x^6 +3.5x^5 -7x^4 +15x^3 -27x^2 +x -18", '0'),
+        std::make_shared<Typed>("sqrt(sin(x))", 'A'), std::make_shared<Typed>("exp(-x^2)*cos(3x)", 0)};
+    for (const RuleEntry& r : rule_table)
+        for (std::size_t k = 0; k < functions.size(); ++k)
+            add("typed/" + std::string(r.name) + "/" + std::to_string(k), typed, r.rule, &functions[k]->entry);
     // Repetitions of different benchmarks interleaved at random, so that a
     // drift of the clock rate falls on all of them alike.
     char interleave[] = "--benchmark_enable_random_interleaving=true";
@@ -193,6 +227,17 @@ int main(int argc, char** argv)
         }
         std::printf("%-10s %-4s %8.3f\n", r.name, "floor", floor_ns);
     }
+    std::printf("\n%-10s %-60s %8s %8s %6s\n", "rule", "typed", "ns/sub", "built-in", "ratio");
+    for (const RuleEntry& r : rule_table)
+        for (std::size_t k = 0; k < functions.size(); ++k) {
+            const double t = medians.ns["typed/" + std::string(r.name) + "/" + std::to_string(k)];
+            if (t <= 0)
+                continue;
+            const char label = functions[k]->same_as;
+            const double built = label != 0 ? medians.ns[std::string(r.name) + "/f" + label] : 0.0;
+            std::printf("%-10s %-60s %8.3f %8.3f %6.2f\n", r.name, functions[k]->text.c_str(), t, built,
+                        built > 0 ? t / built : 0.0);
+        }
     if (polynomials > 0)
         std::printf("\ngeometric-mean speed-up over the polynomials: %.2f\n", std::exp(log_sum / polynomials));
     if (measured > 0)

@@ -138,11 +138,17 @@ struct Compiler {
                 value[k] = values[k];
         for (std::size_t k = 0; k < count; ++k) {
             const Node& n = e.nodes[k];
-            if (n.kind == Kind::sum)
-                for (int t = n.terms_begin; t < n.terms_end; ++t) {
-                    const int j = e.terms[static_cast<std::size_t>(t)].node;
-                    folded[static_cast<std::size_t>(j)] = foldable(e, j, uses, constant);
-                }
+            if (n.kind != Kind::sum)
+                continue;
+            for (int t = n.terms_begin; t < n.terms_end; ++t) {
+                const int j = e.terms[static_cast<std::size_t>(t)].node;
+                folded[static_cast<std::size_t>(j)] = foldable(e, j, uses, constant);
+            }
+            // The first product joins the first term in one pass, where
+            // that term is no chain of its own (x^4 + 1).
+            const int first_term = e.terms[static_cast<std::size_t>(n.terms_begin)].node;
+            folded[static_cast<std::size_t>(n.a)] =
+                foldable(e, n.a, uses, constant) && !folded[static_cast<std::size_t>(first_term)];
         }
         // A folded product's operands are read by its sum.
         for (std::size_t k = 0; k < count; ++k)
@@ -233,7 +239,18 @@ struct Compiler {
             break;
         case Kind::sum: {
             Operand acc = operand(n.a);
-            for (int t = n.terms_begin; t < n.terms_end; ++t) {
+            int t = n.terms_begin;
+            if (folded[static_cast<std::size_t>(n.a)]) { // f * c^k + g or - g, in one pass
+                const Term& term = e.terms[static_cast<std::size_t>(t)];
+                Operand f;
+                Operand c;
+                int repeat = 0;
+                folded_chain(n.a, f, c, repeat);
+                emit(term.op == '+' ? Op::add_chain : Op::chain_subtract, out, operand(term.node), f, c, repeat);
+                acc = Operand{out, 0.0};
+                ++t;
+            }
+            for (; t < n.terms_end; ++t) {
                 const Term& term = e.terms[static_cast<std::size_t>(t)];
                 if (folded[static_cast<std::size_t>(term.node)]) {
                     Operand f;
@@ -532,6 +549,11 @@ WIDEST void Program::run(const double* x, double* y, int count, double* scratch)
         case Op::subtract_chain:
             with_operands(in, s, [&](auto a, auto b, auto c) {
                 chain(out, b, c, k, count, row, [&](int i, double v) { return a(i) - v; });
+            });
+            break;
+        case Op::chain_subtract:
+            with_operands(in, s, [&](auto a, auto b, auto c) {
+                chain(out, b, c, k, count, row, [&](int i, double v) { return v - a(i); });
             });
             break;
         }

@@ -20,8 +20,8 @@ class Program {
 
     explicit Program(const Expression& e);
 
-    // f at x[0], ..., x[count - 1] into y, count <= block; `scratch` has room
-    // for scratch_size() doubles, of this thread's own.
+    // f at x[0], ..., x[count - 1] into y, count <= block (y not x itself);
+    // `scratch` has room for scratch_size() doubles, of this thread's own.
     void run(const double* x, double* y, int count, double* scratch) const;
     std::size_t scratch_size() const { return static_cast<std::size_t>(registers_ + 1) * block; }
 
@@ -41,8 +41,10 @@ class Program {
         call,         // function(a)
         chain,        // a * b * b * ... (b `repeat` times, in turn)
         divide_chain, // a / (b * b * ... * b), `repeat` factors
-        add_chain,    // a + (b * c * c * ... , c `repeat` times)
-        subtract_chain,
+        add_chain,      // a + (b * c * c * ... , c `repeat` times), or the same
+                        // the other way round: a sum is the same either way
+        subtract_chain, // a - (b * c * ...)
+        chain_subtract, // (b * c * ...) - a
     };
     // A register (0: the points x, 1: the values y, 2 on: scratch) or, where
     // reg is negative, the constant c.

@@ -1,5 +1,6 @@
 #include "engine.h"
 
+#include <cstring>
 #include <memory>
 #include <system_error>
 #include <vector>
@@ -26,6 +27,9 @@
 
 namespace engine {
 namespace {
+
+// The same double to the bit: -0 is not 0, as 1/x tells them apart.
+bool same_double(double p, double q) { return std::memcmp(&p, &q, sizeof p) == 0; }
 
 // The integrand is a template argument, a constant the compiler inlines into
 // the rule: the catalogue's pointer is not called point by point.
@@ -224,27 +228,51 @@ FLATTEN WIDEST void ProgramInnerPoints::fill(double* out, long long first, int c
     }
 }
 
-// The three points of a block's panels in one row, the program run over it
-// a block at a time.
+// A panel's end is its own point, 2h + x, yet it is most often the very
+// double the next panel starts from: there its value is that one, computed
+// once (the same double gives the same value); only the ends that differ
+// from the next first point, in any bit, are evaluated on their own.
 FLATTEN WIDEST void ProgramPanels::fill(double* out, long long first, int count) const
 {
-    double* x = program_scratch(*f, 6 * width);
-    double* y = x + 3 * width;
-    double* registers = y + 3 * width;
+    double* x0 = program_scratch(*f, 9 * width + 2); // each panel's first point, and the next block's
+    double* xm = x0 + width + 1;
+    double* xe = xm + width;
+    double* y0 = xe + width;
+    double* ym = y0 + width + 1;
+    double* ye = ym + width;
+    double* apart = ye + width; // the ends that are not the next first point
+    double* at_apart = apart + width;
+    double* which = at_apart + width; // the panel of each, as a double
+    double* registers = which + width;
     for (int done = 0; done < count; done += width) {
         const int m = std::min(width, count - done);
         ENGINE_LANES
+        for (int j = 0; j <= m; ++j)
+            x0[j] = point(2.0 * (double)(first + done + j), h, a);
+        ENGINE_LANES
         for (int j = 0; j < m; ++j) {
-            const double x0 = point(2.0 * (double)(first + done + j), h, a);
-            x[j] = x0;
-            x[m + j] = panel_middle(x0, h);
-            x[2 * m + j] = panel_end(x0, h);
+            xm[j] = panel_middle(x0[j], h);
+            xe[j] = panel_end(x0[j], h);
         }
-        for (int part = 0; part < 3 * m; part += width)
-            f->run(x + part, y + part, std::min(width, 3 * m - part), registers);
+        f->run(x0, y0, m, registers);
+        f->run(x0 + m, y0 + m, 1, registers);
+        f->run(xm, ym, m, registers);
+        int odd = 0;
+        for (int j = 0; j < m; ++j) {
+            if (same_double(xe[j], x0[j + 1])) {
+                ye[j] = y0[j + 1];
+            } else {
+                apart[odd] = xe[j];
+                which[odd] = j;
+                ++odd;
+            }
+        }
+        f->run(apart, at_apart, odd, registers);
+        for (int k = 0; k < odd; ++k)
+            ye[static_cast<int>(which[k])] = at_apart[k];
         ENGINE_LANES
         for (int j = 0; j < m; ++j)
-            out[done + j] = simpson_panel(y[j], y[m + j], y[2 * m + j]);
+            out[done + j] = simpson_panel(y0[j], ym[j], ye[j]);
     }
 }
 
