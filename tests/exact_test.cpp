@@ -3,8 +3,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
-#include <map>
-#include <memory>
 #include <thread>
 
 #include "exact.h"
@@ -17,19 +15,6 @@ namespace {
 double number(const std::string& s) { return std::strtod(s.c_str(), nullptr); }
 
 std::string row_name(const testing::TestParamInfo<Row>& info) { return info.param[0]; }
-
-// A built-in by its key, or a function typed as the key's text, kept for
-// the whole run.
-const IntegrandEntry& entry_of(const std::string& key)
-{
-    static std::map<std::string, std::unique_ptr<Typed>> typed;
-    if (key.size() == 1)
-        return select_integrand(key[0]);
-    std::unique_ptr<Typed>& t = typed[key];
-    if (!t)
-        t = std::make_unique<Typed>(key);
-    return t->entry;
-}
 
 // Every row starts name|key|a|b.
 Integral integral_of(const Row& c) { return exact_integral(entry_of(c[1]), number(c[2]), number(c[3])); }

@@ -102,7 +102,7 @@ TEST_P(Panels, AreTheRulesOwnAndFitTheAxes)
     const double b = number(r[2]);
     const int n = std::atoi(r[3].c_str());
     const RuleEntry& rule = *rule_with_key(r[4][0]);
-    const std::vector<RulePanel> panels = rule_panels(rule.rule, e.f, a, b, n);
+    const std::vector<RulePanel> panels = rule_panels(rule.rule, e, a, b, n);
     ASSERT_EQ(static_cast<long long>(panels.size()), panel_count(rule.rule, n));
     const Frame frame{80, 30, 690, 380, std::min(a, b), std::max(a, b), -20, 20};
     const double h = (b - a) / (double)(n + (rule.rule == Rule::simpson ? n % 2 : 0));
@@ -183,7 +183,7 @@ TEST_P(Curves, LookSmoothAndStopWhereTheValuesStop)
     const Row& r = GetParam();
     const Integrand f = select_integrand(r[0][0]).f;
     const Frame frame{80, 30, 690, 380, number(r[1]), number(r[2]), number(r[3]), number(r[4])};
-    const auto pieces = curve_of(f, frame).pieces;
+    const auto pieces = curve_of(select_integrand(r[0][0]), frame).pieces;
     EXPECT_EQ(pieces.size(), std::stoul(r[5]));
     const double pixel = (frame.x1 - frame.x0) / frame.width;
     for (const auto& piece : pieces) {
@@ -261,12 +261,12 @@ std::vector<Rule> rules_of(const std::string& keys)
 
 std::string picture_of(const Row& r)
 {
-    const IntegrandEntry& e = select_integrand(r[1][0]);
+    const IntegrandEntry& e = entry_of(r[1]);
     const Task task{&e, number(r[2]), number(r[3]), std::atoi(r[4].c_str()), exact_integral(e, number(r[2]), number(r[3]))};
     const std::vector<Rule> rules = rules_of(r[5]);
     if (r[0] == "table")
         return convergence_svg(task, convergence(rules, e, task.a, task.b, task.n, task.integral, Progress{}));
-    return panels_svg(task, rules, rule_entry(rules[0]).plain(task.a, task.b, task.n, e.f));
+    return panels_svg(task, rules, integrate(rules[0], e, task.a, task.b, task.n));
 }
 
 // The notes and elements a picture has or has not, and what is drawn in
@@ -302,7 +302,7 @@ TEST(Curves, AreBoundedByThePicturesWidth)
     for (const auto& [key, end] : wide) {
         const Frame frame{80, 30, 690, 380, -end, end, -1.1, 1.1};
         std::size_t points = 0;
-        for (const auto& piece : curve_of(select_integrand(key).f, frame).pieces)
+        for (const auto& piece : curve_of(select_integrand(key), frame).pieces)
             points += piece.size();
         EXPECT_LE(points, 30000U) << key << " " << end;
         const IntegrandEntry& e = select_integrand(key);

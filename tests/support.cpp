@@ -221,3 +221,14 @@ Typed::Typed(const std::string& t) : text(expr::trimmed(t)), entry{}
     program = std::make_unique<expr::Program>(tree);
     entry = IntegrandEntry{0, 0, nullptr, text.c_str(), nullptr, {0, 0, 0}, &tree, program.get()};
 }
+
+const IntegrandEntry& entry_of(const std::string& key)
+{
+    static std::map<std::string, std::unique_ptr<Typed>> typed;
+    if (key.size() == 1)
+        return select_integrand(key[0]);
+    std::unique_ptr<Typed>& t = typed[key];
+    if (!t)
+        t = std::make_unique<Typed>(key);
+    return t->entry;
+}

@@ -84,3 +84,7 @@ struct Typed {
     std::unique_ptr<expr::Program> program;
     IntegrandEntry entry;
 };
+
+// A built-in by its key, or a function typed as the key's text, kept for
+// the whole run.
+const IntegrandEntry& entry_of(const std::string& key);

@@ -14,3 +14,10 @@ double integrate(Rule rule, const IntegrandEntry& e, double a, double b, int n, 
                                          progress);
     return rule_entry(rule).plain(a, b, n, e.f);
 }
+
+double integrand_at(const IntegrandEntry& e, double x)
+{
+    if (e.f != nullptr)
+        return e.f(x);
+    return engine::program_at_point(*e.program, x);
+}

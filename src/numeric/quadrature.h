@@ -17,3 +17,7 @@ struct Progress {
 // inlined and its values computed a block ahead; any other integrand runs
 // the plain rule through its pointer, without progress.
 double integrate(Rule rule, const IntegrandEntry& e, double a, double b, int n, Progress progress = {});
+
+// The integrand at one point, as the rules evaluate it: a built-in's
+// function, or a typed function's program.
+double integrand_at(const IntegrandEntry& e, double x);

@@ -1,5 +1,7 @@
 #include "panels.h"
 
+#include "rule_points.h"
+
 #include <cmath>
 
 namespace {
@@ -20,7 +22,7 @@ constexpr int most_points = 24;
 constexpr int column_samples = 48;
 
 struct Tracer {
-    Integrand f;
+    const IntegrandEntry* e;
     Frame frame;
     std::vector<std::vector<Point>> pieces;
     std::vector<double> missing;
@@ -28,6 +30,8 @@ struct Tracer {
 };
 
 void follow(Tracer& t, Point p, Point q);
+
+double value(const Tracer& t, double x) { return integrand_at(*t.e, x); }
 
 double pixels_x(const Frame& frame, double dx) { return std::fabs(dx) / 2 / half_span(frame.x0, frame.x1) * frame.width; }
 
@@ -54,12 +58,12 @@ Point edge(const Tracer& t, double finite, double other)
         const double mid = finite + (other - finite) / 2;
         if (mid == finite || mid == other)
             break;
-        if (std::isfinite(t.f(mid)))
+        if (std::isfinite(value(t, mid)))
             finite = mid;
         else
             other = mid;
     }
-    return Point{finite, t.f(finite)};
+    return Point{finite, value(t, finite)};
 }
 
 // From p (drawn) up to where the values stop before `gap`; the piece ends.
@@ -89,7 +93,7 @@ void follow(Tracer& t, Point p, Point q)
     if (t.spent > most_points)
         return; // the column is drawn by its extremes instead
     const double xm = p.x + (q.x - p.x) / 2;
-    const double ym = t.f(xm);
+    const double ym = value(t, xm);
     if (pixels_x(t.frame, q.x - p.x) < edge_pixels || xm == p.x || xm == q.x) {
         extend(t, q);
         return;
@@ -118,38 +122,40 @@ long long panel_count(Rule rule, int n)
     return n;
 }
 
-std::vector<RulePanel> rule_panels(Rule rule, Integrand f, double a, double b, int n)
+std::vector<RulePanel> rule_panels(Rule rule, const IntegrandEntry& e, double a, double b, int n)
 {
     std::vector<RulePanel> panels;
     if (n <= 0)
         return panels;
+    const auto f = [&](double x) { return integrand_at(e, x); };
     if (rule == Rule::rectangle) {
-        const double h = (b - a) / (double)n;
+        const double h = step(a, b, n);
         for (int i = 0; i < n; i++) {
-            const double x = (double)i * h + a;
+            const double x = point(i, h, a);
             const double y = f(x);
             panels.push_back(RulePanel{x, y, x + h, y});
         }
     } else if (rule == Rule::trapezoid) {
-        const double h = (b - a) / (double)n;
+        const double h = step(a, b, n);
         double x = a;
         double y = f(a);
         for (int i = 1; i <= n; i++) {
             double next = b;
             if (i < n)
-                next = (double)i * h + a;
+                next = point(i, h, a);
             const double y_next = f(next);
             panels.push_back(RulePanel{x, y, next, y_next});
             x = next;
             y = y_next;
         }
     } else {
-        const long long m = n % 2 == 1 ? (long long)n + 1 : n;
-        const double h = (b - a) / (double)m;
+        const long long m = simpson_subintervals(n);
+        const double h = step(a, b, m);
         for (long long i = 0; i < m - 1; i += 2) {
-            const double x = (double)i * h + a;
-            const double x2 = 2.0 * h + x;
-            panels.push_back(RulePanel{x, f(x), x2, f(x2), true, x + h, f(x + h)});
+            const double x = point((double)i, h, a);
+            const double x2 = panel_end(x, h);
+            const double xm = panel_middle(x, h);
+            panels.push_back(RulePanel{x, f(x), x2, f(x2), true, xm, f(xm)});
         }
     }
     return panels;
@@ -192,7 +198,7 @@ void by_extremes(Tracer& t, Point p, Point q)
             phase -= 1.0;
         if (!(x > p.x && x <= q.x))
             continue;
-        const double y = t.f(x);
+        const double y = value(t, x);
         if (!std::isfinite(y)) {
             if (!gap)
                 t.missing.push_back(x);
@@ -220,10 +226,10 @@ void by_extremes(Tracer& t, Point p, Point q)
         end_piece(t);
 }
 
-Curve curve_of(Integrand f, const Frame& frame)
+Curve curve_of(const IntegrandEntry& f, const Frame& frame)
 {
-    Tracer t{f, frame, {}, {}};
-    Point prev{frame.x0, f(frame.x0)};
+    Tracer t{&f, frame, {}, {}};
+    Point prev{frame.x0, value(t, frame.x0)};
     if (std::isfinite(prev.y))
         extend(t, prev);
     else
@@ -232,7 +238,7 @@ Curve curve_of(Integrand f, const Frame& frame)
         double x = frame.x1;
         if (k < first_samples)
             x = along(frame.x0, frame.x1, k, first_samples);
-        const Point cur{x, f(x)};
+        const Point cur{x, value(t, x)};
         const bool was = std::isfinite(prev.y);
         const bool is = std::isfinite(cur.y);
         // Where the points run over, they are taken back.

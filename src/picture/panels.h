@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "plot.h"
+#include "quadrature.h"
 #include "rules.h"
 
 // One panel in the integrand's numbers: from its first point (x0, y0) to
@@ -29,7 +30,7 @@ long long panel_count(Rule rule, int n);
 // Rectangle i over [x_i, x_i + h] with height f(x_i), x_i = (double)i*h + a;
 // the trapezoids between those points, the ends at a and b themselves;
 // Simpson's arcs through x = (double)i*h + a, x + h and 2.0*h + x.
-std::vector<RulePanel> rule_panels(Rule rule, Integrand f, double a, double b, int n);
+std::vector<RulePanel> rule_panels(Rule rule, const IntegrandEntry& f, double a, double b, int n);
 
 // A panel in the picture: base0 and base1 on the line y = 0, top0 and top1
 // on the rule's points; an arc runs from top0 to top1 as a quadratic Bezier
@@ -55,4 +56,4 @@ struct Curve {
     std::vector<std::vector<Point>> pieces;
     std::vector<double> missing;
 };
-Curve curve_of(Integrand f, const Frame& frame);
+Curve curve_of(const IntegrandEntry& f, const Frame& frame);

@@ -218,7 +218,7 @@ std::string panels_svg(const Task& task, const std::vector<Rule>& rules, double 
     std::vector<RulePanel> panels;
     const long long count = panel_count(rules[0], task.n);
     if (plottable && count <= most_panels)
-        panels = rule_panels(rules[0], task.f->f, task.a, task.b, task.n);
+        panels = rule_panels(rules[0], *task.f, task.a, task.b, task.n);
     Bounds y;
     include(y, 0.0);
     for (const RulePanel& p : panels) {
@@ -230,11 +230,11 @@ std::string panels_svg(const Task& task, const std::vector<Rule>& rules, double 
             include_arc(y, p);
     }
     for (int k = 0; k <= 1024 && plottable; ++k)
-        include(y, task.f->f(along(x.lo, x.hi, k, 1024)));
+        include(y, integrand_at(*task.f, along(x.lo, x.hi, k, 1024)));
     Frame frame = frame_of(x, padded(y, 0.05, 1.0));
     Curve curve;
     if (plottable) {
-        curve = curve_of(task.f->f, frame);
+        curve = curve_of(*task.f, frame);
         // Points found between the first samples may reach past them.
         const Bounds sampled = y;
         for (const auto& piece : curve.pieces)
@@ -242,7 +242,7 @@ std::string panels_svg(const Task& task, const std::vector<Rule>& rules, double 
                 include(y, p.y);
         if (y.lo < sampled.lo || y.hi > sampled.hi) {
             frame = frame_of(x, padded(y, 0.05, 1.0));
-            curve = curve_of(task.f->f, frame);
+            curve = curve_of(*task.f, frame);
         }
     }
     const std::vector<std::vector<Point>>& pieces = curve.pieces;
