@@ -82,7 +82,7 @@ struct Typed {
         expr::ParseError error;
         expr::parse(text, tree, error);
         program = std::make_unique<expr::Program>(tree);
-        entry = IntegrandEntry{0, 0, nullptr, text.c_str(), nullptr, {0, 0, 0}, &tree, program.get()};
+        entry = IntegrandEntry{0, 0, nullptr, text.c_str(), nullptr, {}, &tree, program.get()};
     }
     char same_as; // the built-in it types, or 0
 };

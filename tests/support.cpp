@@ -118,7 +118,9 @@ std::string expand_output(const std::string& tokens)
 
 std::string expand_records(const std::string& records, const std::string& got)
 {
-    static const std::map<std::string, std::string> names = {{"s", "Simpsonova"}, {"o", "Obdlznikova"}, {"l", "Lichobeznikova"}};
+    static const std::map<std::string, std::string> names = {{"s", "Simpsonova"}, {"o", "Obdlznikova"},
+                                                            {"l", "Lichobeznikova"}, {"m", "Stredova"},
+                                                            {"p", "Pravostranna"}};
     std::string all;
     std::istringstream list(records);
     for (std::string one; std::getline(list, one, ';');) {
@@ -219,7 +221,7 @@ Typed::Typed(const std::string& t) : text(expr::trimmed(t)), entry{}
     expr::ParseError error;
     EXPECT_TRUE(expr::parse(t, tree, error)) << t << " at " << error.at << ": " << error.what;
     program = std::make_unique<expr::Program>(tree);
-    entry = IntegrandEntry{0, 0, nullptr, text.c_str(), nullptr, {0, 0, 0}, &tree, program.get()};
+    entry = IntegrandEntry{0, 0, nullptr, text.c_str(), nullptr, {}, &tree, program.get()};
 }
 
 const IntegrandEntry& entry_of(const std::string& key)

@@ -124,7 +124,7 @@ bool draw(const Options& o, const Integral& integral, std::FILE* err, const std:
         if (o.table)
             picture = convergence_svg(task, all);
         else
-            picture = panels_svg(task, o.rules, results.at(0));
+            picture = panels_svg(task, o.rules, results);
         error = write_picture(o.svg, picture, results_file_name);
     } catch (const std::bad_alloc&) {
         error = ENOMEM;

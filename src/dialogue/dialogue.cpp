@@ -28,7 +28,8 @@ void show_rule_menu(std::FILE* out)
 {
     std::fputs("\n Vyberte integracnu metodu : \n", out);
     for (const RuleEntry& r : rule_table)
-        std::fputs(r.menu_line, out);
+        if (r.menu_line != nullptr)
+            std::fputs(r.menu_line, out);
     std::fputs("\t q - Spet na vyber funkcie \n", out);
 }
 
@@ -119,7 +120,7 @@ int run_dialogue(std::FILE* in, std::FILE* out, std::FILE* err, ResultsLog& res)
             if (c == EOF)
                 return end(input);
             choice = static_cast<char>(c);
-            const RuleEntry* rule = rule_with_key(choice);
+            const RuleEntry* rule = dialogue_rule_with_key(choice);
             if (rule != nullptr)
                 run(*rule, fn, x0, xn, n, input, res, progress);
         }

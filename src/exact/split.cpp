@@ -382,7 +382,15 @@ Split split_with(const F& f, Rule rule, const std::string& integrand, double a, 
         const Summed all = added(ends, scaled(middles, 4.0));
         return exact_detail::finish_split(integral, h, all.sum, bound_of(all), 3.0, result);
     }
+    if (rule == Rule::midpoint) {
+        const Summed all = sum_over(f, n, [=](long long i) { return middle_point(static_cast<double>(i), h, a); }, tally);
+        return exact_detail::finish_split(integral, h, all.sum, bound_of(all), 1.0, result);
+    }
     const Summed inner = inner_sum(f, integrand, a, b, n, tally);
+    if (rule == Rule::right_rectangle) {
+        const Summed all = added(inner, one(f, b));
+        return exact_detail::finish_split(integral, h, all.sum, bound_of(all), 1.0, result);
+    }
     if (rule == Rule::rectangle) {
         const Summed all = added(inner, one(f, point(0.0, h, a)));
         return exact_detail::finish_split(integral, h, all.sum, bound_of(all), 1.0, result);

@@ -42,6 +42,10 @@ double apply(Rule rule, double a, double b, int n, const Sum& sum)
         return simpson(a, b, n, g, sum);
     case Rule::rectangle:
         return rectangle(a, b, n, g, sum);
+    case Rule::midpoint:
+        return midpoint(a, b, n, g, sum);
+    case Rule::right_rectangle:
+        return right_rectangle(a, b, n, g, sum);
     case Rule::trapezoid:
         break;
     }
@@ -145,6 +149,10 @@ double apply_program(Rule rule, const expr::Program& f, double a, double b, int 
         return simpson_of(a, b, n, f, sum);
     case Rule::rectangle:
         return rectangle_of(a, b, n, f, sum);
+    case Rule::midpoint:
+        return midpoint_of(a, b, n, f, sum);
+    case Rule::right_rectangle:
+        return right_rectangle_of(a, b, n, f, sum);
     case Rule::trapezoid:
         break;
     }
@@ -207,21 +215,10 @@ FLATTEN WIDEST void ProgramPoints::fill(double* out, long long first, int count)
         const int m = std::min(width, count - done);
         ENGINE_LANES
         for (int j = 0; j < m; ++j)
-            x[j] = point((double)(first + done + j), h, a);
+            x[j] = point((double)(first + done + j) + offset, h, a);
         f->run(x, out + done, m, registers);
-    }
-}
-
-FLATTEN WIDEST void ProgramInnerPoints::fill(double* out, long long first, int count) const
-{
-    double* x = program_scratch(*f, width);
-    double* registers = x + width;
-    for (int done = 0; done < count; done += width) {
-        const int m = std::min(width, count - done);
-        ENGINE_LANES
-        for (int j = 0; j < m; ++j)
-            x[j] = point((double)(first + done + j) + 1.0, h, a);
-        f->run(x, out + done, m, registers);
+        if (!twice)
+            continue;
         ENGINE_LANES
         for (int j = 0; j < m; ++j)
             out[done + j] = doubled(out[done + j]);

@@ -269,6 +269,26 @@ inline double trapezoid(double a, double b, int n, F f, const Sum& sum)
     return trapezoid_result(fa, s, fb, h);
 }
 
+template <class F, class Sum>
+inline double midpoint(double a, double b, int n, F f, const Sum& sum)
+{
+    const double h = step(a, b, n);
+    const double s = sum(n > 0 ? n : 0, [&](double i) { return f(middle_point(i, h, a)); });
+    return rectangle_result(s, h);
+}
+
+// The right ends before b, then b itself, added last.
+template <class F, class Sum>
+inline double right_rectangle(double a, double b, int n, F f, const Sum& sum)
+{
+    const double h = step(a, b, n);
+    const double s = sum(n > 1 ? n - 1 : 0, [&](double k) { return f(point(k + 1.0, h, a)); });
+    if (n < 1)
+        return rectangle_result(s, h);
+    const double fb = f(b);
+    return rectangle_result(fb + s, h);
+}
+
 // Panels counted in an int: a raised INT_MAX has 2^30 of them.
 template <class F, class Sum>
 // NOLINTNEXTLINE(bugprone-easily-swappable-parameters): (a, b, n, f) is the shape all three rules share
@@ -290,21 +310,16 @@ inline double simpson(double a, double b, int n, F f, const Sum& sum)
 // for each processor, as the compiled integrands' are (engine.cpp).
 double* program_scratch(const expr::Program& f, std::size_t points);
 
-// f at point(i), i = first, ..., for the rectangle rule.
+// f at point(i + offset), i = first, ...: the rectangle rule's points
+// (offset 0), the midpoint rule's (1/2), the inner points of the trapezoid
+// rule (1, each value doubled) and of the right rectangle rule (1).
 struct ProgramPoints {
     static constexpr int width = expr::Program::block;
     const expr::Program* f;
     double h;
     double a;
-    void fill(double* out, long long first, int count) const;
-};
-
-// doubled(f at point(k + 1)), k = first, ..., for the trapezoid's inner points.
-struct ProgramInnerPoints {
-    static constexpr int width = expr::Program::block;
-    const expr::Program* f;
-    double h;
-    double a;
+    double offset;
+    bool twice;
     void fill(double* out, long long first, int count) const;
 };
 
@@ -324,14 +339,32 @@ template <class Sum>
 inline double rectangle_of(double a, double b, int n, const expr::Program& f, const Sum& sum)
 {
     const double h = step(a, b, n);
-    return rectangle_result(sum(n > 0 ? n : 0, ProgramPoints{&f, h, a}), h);
+    return rectangle_result(sum(n > 0 ? n : 0, ProgramPoints{&f, h, a, 0.0, false}), h);
+}
+
+template <class Sum>
+inline double midpoint_of(double a, double b, int n, const expr::Program& f, const Sum& sum)
+{
+    const double h = step(a, b, n);
+    return rectangle_result(sum(n > 0 ? n : 0, ProgramPoints{&f, h, a, 0.5, false}), h);
+}
+
+template <class Sum>
+inline double right_rectangle_of(double a, double b, int n, const expr::Program& f, const Sum& sum)
+{
+    const double h = step(a, b, n);
+    const double s = sum(n > 1 ? n - 1 : 0, ProgramPoints{&f, h, a, 1.0, false});
+    if (n < 1)
+        return rectangle_result(s, h);
+    const double fb = program_at_point(f, b);
+    return rectangle_result(fb + s, h);
 }
 
 template <class Sum>
 inline double trapezoid_of(double a, double b, int n, const expr::Program& f, const Sum& sum)
 {
     const double h = step(a, b, n);
-    const double s = sum(n > 1 ? n - 1 : 0, ProgramInnerPoints{&f, h, a});
+    const double s = sum(n > 1 ? n - 1 : 0, ProgramPoints{&f, h, a, 1.0, true});
     const double fa = program_at_point(f, a);
     const double fb = program_at_point(f, b);
     return trapezoid_result(fa, s, fb, h);

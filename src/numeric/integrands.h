@@ -31,9 +31,10 @@ struct IntegrandEntry {
     const char* text; // as a function is typed (decimal points, sqrt(sin(x))), or the typed text
     Integrand f;      // compiled, the integrand inlined into the engine; null for a typed function
     // log2 of the least n from which other threads evaluate beside the chain
-    // of additions, for Simpson's, the rectangle and the trapezoid rule (the
-    // rule table's order); 0: never (README's Speed has the measurements)
-    unsigned char threads_from[3];
+    // of additions, for each rule in the rule table's order: Simpson's, the
+    // rectangle, the trapezoid, the midpoint and the right rectangle rule;
+    // 0: never (README's Speed has the measurements)
+    unsigned char threads_from[5];
     const expr::Expression* expression = nullptr; // a typed function's tree; null: `text` parsed
     const expr::Program* program = nullptr;       // a typed function's program
 };
@@ -82,18 +83,18 @@ inline double fA(double x) { return std::sqrt(std::sin(x)); }
 // texts write decimal commas, as Slovak does; `text` is each one as typed on
 // the command line, which gives the built-in's bits.
 inline constexpr IntegrandEntry integrand_catalogue[] = {
-    {'1', '1', "x^3 +3x^2 +x-3 ", "x^3 +3x^2 +x-3", f1, {22, 0, 0}},
-    {'2', '2', "x^2 -4x +2", "x^2 -4x +2", f2, {0, 0, 0}},
-    {'3', '3', "x^3-7x+2,5 ", "x^3-7x+2.5", f3, {0, 0, 0}},
-    {'4', '4', "x^4 -4x^2 +3 ", "x^4 -4x^2 +3", f4, {22, 0, 0}},
-    {'5', '5', "x^4 +1 ", "x^4 +1", f5, {0, 0, 0}},
-    {'6', '6', "x^5 -2x^4 +3x^3 -4x^2 +5x -6 ", "x^5 -2x^4 +3x^3 -4x^2 +5x -6", f6, {18, 0, 20}},
-    {'7', '7', "-x^4 +8x^3 -18x^2 +27 ", "-x^4 +8x^3 -18x^2 +27", f7, {20, 0, 0}},
-    {'8', '8', "0,25x^4 -0,5x^3 -x^2 -3x -5", "0.25x^4 -0.5x^3 -x^2 -3x -5", f8, {20, 0, 0}},
-    {'9', '9', "-x^3 +2x^2 -7x +2 ", "-x^3 +2x^2 -7x +2", f9, {20, 0, 0}},
+    {'1', '1', "x^3 +3x^2 +x-3 ", "x^3 +3x^2 +x-3", f1, {22, 0, 0, 0, 0}},
+    {'2', '2', "x^2 -4x +2", "x^2 -4x +2", f2, {0, 0, 0, 0, 0}},
+    {'3', '3', "x^3-7x+2,5 ", "x^3-7x+2.5", f3, {0, 0, 0, 0, 0}},
+    {'4', '4', "x^4 -4x^2 +3 ", "x^4 -4x^2 +3", f4, {22, 0, 0, 0, 0}},
+    {'5', '5', "x^4 +1 ", "x^4 +1", f5, {0, 0, 0, 0, 0}},
+    {'6', '6', "x^5 -2x^4 +3x^3 -4x^2 +5x -6 ", "x^5 -2x^4 +3x^3 -4x^2 +5x -6", f6, {18, 0, 20, 0, 0}},
+    {'7', '7', "-x^4 +8x^3 -18x^2 +27 ", "-x^4 +8x^3 -18x^2 +27", f7, {20, 0, 0, 0, 0}},
+    {'8', '8', "0,25x^4 -0,5x^3 -x^2 -3x -5", "0.25x^4 -0.5x^3 -x^2 -3x -5", f8, {20, 0, 0, 0, 0}},
+    {'9', '9', "-x^3 +2x^2 -7x +2 ", "-x^3 +2x^2 -7x +2", f9, {20, 0, 0, 0, 0}},
     {'0', '0', "x^9 -0,5x^8 +x^7 -2x^6 +3,5x^5 -7x^4 +15x^3 -27x^2 +x -18",
-     "x^9 -0.5x^8 +x^7 -2x^6 +3.5x^5 -7x^4 +15x^3 -27x^2 +x -18", f0, {16, 18, 18}},
-    {'a', 'A', nullptr, "sqrt(sin(x))", fA, {16, 16, 16}},
+     "x^9 -0.5x^8 +x^7 -2x^6 +3.5x^5 -7x^4 +15x^3 -27x^2 +x -18", f0, {16, 18, 18, 18, 18}},
+    {'a', 'A', nullptr, "sqrt(sin(x))", fA, {16, 16, 16, 16, 16}},
 };
 inline constexpr std::size_t integrand_count = sizeof integrand_catalogue / sizeof integrand_catalogue[0];
 

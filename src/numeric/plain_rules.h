@@ -1,4 +1,4 @@
-// The three composite rules as plainly as they read: the integrand called
+// The composite rules as plainly as they read: the integrand called
 // through its pointer at every point, the values added one after another in
 // index order. They fix every result to the last bit; the engine behind
 // integrate() must give the same, only faster.
@@ -51,4 +51,27 @@ inline double simpson_rule(double a, double b, int n, Integrand f)
         sum = simpson_panel(y0, y1, y2) + sum;
     }
     return simpson_result(sum, h);
+}
+
+// Middles of the subintervals, (i + 1/2) * h + a for i = 0, ..., n-1.
+inline double midpoint_rule(double a, double b, int n, Integrand f)
+{
+    double sum = 0.0;
+    const double h = step(a, b, n);
+    for (int i = 0; i < n; i++)
+        sum = f(middle_point(i, h, a)) + sum;
+    return rectangle_result(sum, h);
+}
+
+// Right ends: i * h + a for i = 1, ..., n-1, then b itself, the right end
+// of the last subinterval (n * h + a can differ from b in the last bit).
+inline double right_rectangle_rule(double a, double b, int n, Integrand f)
+{
+    double sum = 0.0;
+    const double h = step(a, b, n);
+    for (int i = 1; i < n; i++)
+        sum = f(point(i, h, a)) + sum;
+    if (n >= 1)
+        sum = f(b) + sum;
+    return rectangle_result(sum, h);
 }

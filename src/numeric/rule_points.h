@@ -13,6 +13,9 @@ inline double step(double a, double b, long long n) { return (b - a) / (double)n
 // Point i: i * h + a.
 inline double point(double i, double h, double a) { return i * h + a; }
 
+// The middle of subinterval i: (i + 1/2) * h + a, i + 1/2 exact.
+inline double middle_point(double i, double h, double a) { return point(i + 0.5, h, a); }
+
 // Simpson's rule works on pairs of subintervals: a positive odd n is raised
 // by one, in a wide count so that INT_MAX becomes 2^31; a negative n keeps
 // its value.

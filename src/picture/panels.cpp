@@ -135,6 +135,25 @@ std::vector<RulePanel> rule_panels(Rule rule, const IntegrandEntry& e, double a,
             const double y = f(x);
             panels.push_back(RulePanel{x, y, x + h, y});
         }
+    } else if (rule == Rule::midpoint) {
+        const double h = step(a, b, n);
+        for (int i = 0; i < n; i++) {
+            const double x = point(i, h, a);
+            const double xm = middle_point(i, h, a);
+            const double y = f(xm);
+            panels.push_back(RulePanel{x, y, x + h, y, false, xm, y});
+        }
+    } else if (rule == Rule::right_rectangle) {
+        const double h = step(a, b, n);
+        double x = a;
+        for (int i = 1; i <= n; i++) {
+            double next = b;
+            if (i < n)
+                next = point(i, h, a);
+            const double y = f(next);
+            panels.push_back(RulePanel{x, y, next, y});
+            x = next;
+        }
     } else if (rule == Rule::trapezoid) {
         const double h = step(a, b, n);
         double x = a;

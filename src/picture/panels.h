@@ -10,8 +10,9 @@
 #include "rules.h"
 
 // One panel in the integrand's numbers: from its first point (x0, y0) to
-// its last (x1, y1), the first being on a's side. A rectangle has y1 = y0;
-// Simpson's panel is the parabola through its middle point (xm, ym) too.
+// its last (x1, y1), the first being on a's side. A rectangle has y1 = y0,
+// the midpoint rule's the value at (xm, ym); Simpson's panel is the
+// parabola through its middle point (xm, ym) too.
 struct RulePanel {
     double x0 = 0.0;
     double y0 = 0.0;
@@ -27,9 +28,11 @@ struct RulePanel {
 // for n <= 0.
 long long panel_count(Rule rule, int n);
 
-// Rectangle i over [x_i, x_i + h] with height f(x_i), x_i = (double)i*h + a;
-// the trapezoids between those points, the ends at a and b themselves;
-// Simpson's arcs through x = (double)i*h + a, x + h and 2.0*h + x.
+// Each rule's panels on its own points (rule_points.h): rectangle i over
+// [x_i, x_i + h] with height f(x_i); the midpoint rule's with the height at
+// its middle; the right rectangles with the height at their right ends, the
+// last one's b; the trapezoids between the points, the ends at a and b
+// themselves; Simpson's arcs through x, x + h and 2h + x.
 std::vector<RulePanel> rule_panels(Rule rule, const IntegrandEntry& f, double a, double b, int n);
 
 // A panel in the picture: base0 and base1 on the line y = 0, top0 and top1

@@ -20,10 +20,12 @@ struct Task {
     Integral integral;
 };
 
-// The integrand over [a, b] with the panels of rules[0] on the rule's own
-// points, and under it a caption: the integrand, a, b, n, the rule,
-// `result` (the first rule's), the integral and the error.
-std::string panels_svg(const Task& task, const std::vector<Rule>& rules, double result);
+// The integrand over [a, b] with each rule's panels on the rule's own
+// points, one box a rule, stacked on the same axes (a rule given twice is
+// drawn once), and under them a caption: the integrand, a, b, n, the
+// integral, and each rule's result (`results`, in the rules' order) and
+// error.
+std::string panels_svg(const Task& task, const std::vector<Rule>& rules, const std::vector<double>& results);
 
 // Each rule's absolute error against n on log-log axes, with reference
 // slopes; rows at the level of rounding drawn hollow.

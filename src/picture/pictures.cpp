@@ -163,50 +163,51 @@ bool finite_panel(const RulePanel& p)
     return std::isfinite(p.y0) && std::isfinite(p.y1) && (!p.arc || std::isfinite(p.ym));
 }
 
-struct Gaps {
-    bool not_real = false;
-    bool overflow = false;
-};
-
-std::vector<std::string> panels_notes(const Task& task, const std::vector<Rule>& rules, bool drawn, Gaps gaps)
+// What a rule's panels need said: how Simpson's rule took an odd n, where
+// rectangles stand for a > b, why there are none.
+void rule_notes(std::vector<std::string>& notes, const Task& task, Rule rule, bool drawn)
 {
-    const RuleEntry& rule = rule_entry(rules[0]);
-    std::vector<std::string> notes;
-    if (rules.size() > 1) {
-        std::string keys;
-        for (Rule r : rules)
-            keys += rule_entry(r).key;
-        notes.push_back(std::string("Z metod ") + keys + " je nakreslena len prva, " + rule.record_name + " (" +
-                        rule.key + ").");
-    }
-    const std::string note = integral_note(task.integral);
-    if (!note.empty())
-        notes.push_back(note);
-    if (gaps.not_real)
-        notes.push_back(std::string("Kde ") + task.f->text +
-                        " nie je realne cislo, krivka ma medzeru.");
-    if (gaps.overflow)
-        notes.push_back(std::string("Kde hodnoty ") + task.f->text +
-                        " presahuju rozsah cisel double, krivka ma medzeru.");
-    if (rules[0] == Rule::simpson && task.n > 0 && task.n % 2 == 1)
-        notes.push_back("N = " + std::to_string(task.n) + " je neparne, Simpsonova metoda pocitala na " +
+    const RuleEntry& r = rule_entry(rule);
+    const std::string who = std::string(r.record_name) + " metoda (" + r.key + "): ";
+    if (rule == Rule::simpson && task.n > 0 && task.n % 2 == 1)
+        notes.push_back(who + "N = " + std::to_string(task.n) + " je neparne, pocitala na " +
                         std::to_string(task.n + 1LL) + " subintervaloch: oblukov je " +
-                        std::to_string(panel_count(rules[0], task.n)) + ".");
-    if (rules[0] == Rule::rectangle && task.a > task.b && drawn)
-        notes.push_back("a > b: obdlzniky stoja na pravych koncoch subintervalov [b, a], ako ich berie metoda.");
-    if (task.n <= 0)
-        notes.push_back("Pri N = " + std::to_string(task.n) + " metoda nema ziadne panely.");
-    else if (!drawn && panel_count(rules[0], task.n) > most_panels)
-        notes.push_back("Panelov je " + std::to_string(panel_count(rules[0], task.n)) +
+                        std::to_string(panel_count(rule, task.n)) + ".");
+    if (rule == Rule::rectangle && task.a > task.b && drawn)
+        notes.push_back(who + "a > b: obdlzniky stoja na pravych koncoch subintervalov [b, a], ako ich berie metoda.");
+    if (rule == Rule::right_rectangle && task.a > task.b && drawn)
+        notes.push_back(who + "a > b: obdlzniky stoja na lavych koncoch subintervalov [b, a], ako ich berie metoda.");
+    if (task.n > 0 && !drawn && panel_count(rule, task.n) > most_panels)
+        notes.push_back(who + "panelov je " + std::to_string(panel_count(rule, task.n)) +
                         ", su prilis tenke na zobrazenie: nakreslena je len funkcia.");
-    return notes;
+}
+
+// The points where a rule evaluates the integrand, on its panel.
+void add_dots(Svg& svg, const Frame& frame, Rule rule, const RulePanel& p)
+{
+    const bool left = rule == Rule::rectangle || rule == Rule::trapezoid || rule == Rule::simpson;
+    const bool right = rule == Rule::right_rectangle || rule == Rule::trapezoid || rule == Rule::simpson;
+    const bool middle = rule == Rule::midpoint || rule == Rule::simpson;
+    if (left)
+        add_dot(svg, to_picture(frame, p.x0, p.y0));
+    if (middle)
+        add_dot(svg, to_picture(frame, p.xm, p.ym));
+    if (right)
+        add_dot(svg, to_picture(frame, p.x1, p.y1));
 }
 
 } // namespace
 
-std::string panels_svg(const Task& task, const std::vector<Rule>& rules, double result)
+std::string panels_svg(const Task& task, const std::vector<Rule>& asked, const std::vector<double>& results)
 {
-    const RuleEntry& rule = rule_entry(rules[0]);
+    // Each rule once, in the order given, with its first result.
+    std::vector<Rule> rules;
+    std::vector<double> result_of;
+    for (std::size_t k = 0; k < asked.size(); ++k)
+        if (std::find(rules.begin(), rules.end(), asked[k]) == rules.end()) {
+            rules.push_back(asked[k]);
+            result_of.push_back(results.at(k));
+        }
     const bool plottable = std::isfinite(task.a) && std::isfinite(task.b);
     Bounds x;
     if (plottable) {
@@ -215,23 +216,32 @@ std::string panels_svg(const Task& task, const std::vector<Rule>& rules, double 
     }
     if (!(x.lo < x.hi))
         x = padded(x, 0.0, 1.0);
-    std::vector<RulePanel> panels;
-    const long long count = panel_count(rules[0], task.n);
-    if (plottable && count <= most_panels)
-        panels = rule_panels(rules[0], *task.f, task.a, task.b, task.n);
+    std::vector<std::vector<RulePanel>> panels(rules.size());
     Bounds y;
     include(y, 0.0);
-    for (const RulePanel& p : panels) {
-        if (!finite_panel(p))
-            continue;
-        include(y, p.y0);
-        include(y, p.y1);
-        if (p.arc)
-            include_arc(y, p);
+    for (std::size_t k = 0; k < rules.size(); ++k) {
+        if (plottable && panel_count(rules[k], task.n) <= most_panels)
+            panels[k] = rule_panels(rules[k], *task.f, task.a, task.b, task.n);
+        for (const RulePanel& p : panels[k]) {
+            if (!finite_panel(p))
+                continue;
+            include(y, p.y0);
+            include(y, p.y1);
+            if (p.arc)
+                include_arc(y, p);
+        }
     }
     for (int k = 0; k <= 1024 && plottable; ++k)
         include(y, integrand_at(*task.f, along(x.lo, x.hi, k, 1024)));
-    Frame frame = frame_of(x, padded(y, 0.05, 1.0));
+    // One box a rule, stacked, the same axes in each; several lower ones.
+    const double height = rules.size() > 1 ? 240.0 : plot_height;
+    const auto box = [&](std::size_t k, const Bounds& ys) {
+        Frame f = frame_of(x, padded(ys, 0.05, 1.0));
+        f.height = height;
+        f.top = plot_top + static_cast<double>(k) * (height + 70.0);
+        return f;
+    };
+    Frame frame = box(0, y);
     Curve curve;
     if (plottable) {
         curve = curve_of(*task.f, frame);
@@ -241,54 +251,71 @@ std::string panels_svg(const Task& task, const std::vector<Rule>& rules, double 
             for (const Point& p : piece)
                 include(y, p.y);
         if (y.lo < sampled.lo || y.hi > sampled.hi) {
-            frame = frame_of(x, padded(y, 0.05, 1.0));
+            frame = box(0, y);
             curve = curve_of(*task.f, frame);
         }
     }
-    const std::vector<std::vector<Point>>& pieces = curve.pieces;
     Svg svg;
-    draw_axes(svg, frame, linear_ticks(frame.x0, frame.x1, frame.width, true, font_size),
-              linear_ticks(frame.y0, frame.y1, frame.height, false, font_size));
-    if (frame.y0 < 0.0 && frame.y1 > 0.0)
-        add_line(svg, to_picture(frame, frame.x0, 0.0), to_picture(frame, frame.x1, 0.0),
-                 " class=\"zero\" stroke=\"#555555\" stroke-width=\"1\"");
-    for (const RulePanel& p : panels)
-        if (finite_panel(p))
-            svg.body += "<path class=\"panel\" d=\"" + panel_path(panel_shape(frame, p)) +
-                        "\" fill=\"#6baed6\" fill-opacity=\"0.4\" stroke=\"#08519c\" stroke-width=\"1\"/>\n";
-    for (const RulePanel& p : panels) {
-        if (!finite_panel(p))
-            continue;
-        add_dot(svg, to_picture(frame, p.x0, p.y0));
-        if (p.arc)
-            add_dot(svg, to_picture(frame, p.xm, p.ym));
-        if (p.arc || rule_entry(rules[0]).rule == Rule::trapezoid)
-            add_dot(svg, to_picture(frame, p.x1, p.y1));
+    for (std::size_t k = 0; k < rules.size(); ++k) {
+        const Frame f = box(k, y);
+        const RuleEntry& rule = rule_entry(rules[k]);
+        draw_axes(svg, f, linear_ticks(f.x0, f.x1, f.width, true, font_size),
+                  linear_ticks(f.y0, f.y1, f.height, false, font_size));
+        if (f.y0 < 0.0 && f.y1 > 0.0)
+            add_line(svg, to_picture(f, f.x0, 0.0), to_picture(f, f.x1, 0.0),
+                     " class=\"zero\" stroke=\"#555555\" stroke-width=\"1\"");
+        for (const RulePanel& p : panels[k])
+            if (finite_panel(p))
+                svg.body += "<path class=\"panel\" d=\"" + panel_path(panel_shape(f, p)) +
+                            "\" fill=\"#6baed6\" fill-opacity=\"0.4\" stroke=\"#08519c\" stroke-width=\"1\"/>\n";
+        for (const RulePanel& p : panels[k])
+            if (finite_panel(p))
+                add_dots(svg, f, rules[k], p);
+        for (const auto& piece : curve.pieces)
+            svg.body += "<path class=\"curve\" d=\"" + path_of(f, piece) +
+                        "\" fill=\"none\" stroke=\"#000000\" stroke-width=\"1.5\" stroke-linejoin=\"round\"/>\n";
+        name_axes(svg, f, "x", "f(x)");
+        add_text(svg, f.left + f.width, f.top - 12, std::string(rule.record_name) + " metoda (" + rule.key + ")",
+                 " class=\"rule-title\" text-anchor=\"end\" font-weight=\"bold\"");
     }
-    for (const auto& piece : pieces)
-        svg.body += "<path class=\"curve\" d=\"" + path_of(frame, piece) +
-                    "\" fill=\"none\" stroke=\"#000000\" stroke-width=\"1.5\" stroke-linejoin=\"round\"/>\n";
-    name_axes(svg, frame, "x", "f(x)");
-    const Difference error = error_of(task.integral, result);
-    std::vector<std::string> caption = {
-        interval_words(task) + ", n = " + std::to_string(task.n) + ".",
-        std::string(rule.record_name) + " metoda (" + rule.key + "): vysledok " + fixed_text(result, 15) + ", " +
-            integral_words(task.integral) + ", chyba " + (error.exists ? error.text : std::string("-")) + "."};
+    std::vector<std::string> caption = {interval_words(task) + ", n = " + std::to_string(task.n) + ", " +
+                                        integral_words(task.integral) + "."};
+    for (std::size_t k = 0; k < rules.size(); ++k) {
+        const RuleEntry& rule = rule_entry(rules[k]);
+        const Difference error = error_of(task.integral, result_of[k]);
+        caption.push_back(std::string(rule.record_name) + " metoda (" + rule.key + "): vysledok " +
+                          fixed_text(result_of[k], 15) + ", chyba " + (error.exists ? error.text : std::string("-")) +
+                          ".");
+    }
     if (!plottable)
         caption.push_back("Interval s koncom, ktory nie je konecne cislo, sa neda nakreslit.");
+    const std::string note = integral_note(task.integral);
+    if (!note.empty())
+        caption.push_back(note);
     // A gap where the values pass the range of a double is not one where
     // the integrand is no real number.
-    Gaps gaps;
+    bool not_real = false;
+    bool overflow = false;
     for (std::size_t k = 0; k < curve.missing.size() && k < 64; ++k) {
         if (real_at(*task.f, curve.missing[k]))
-            gaps.overflow = true;
+            overflow = true;
         else
-            gaps.not_real = true;
+            not_real = true;
     }
-    const std::vector<std::string> notes = panels_notes(task, rules, !panels.empty(), gaps);
-    caption.insert(caption.end(), notes.begin(), notes.end());
-    const double end = add_caption(svg, bottom(frame) + 60, caption);
-    return svg_file(svg, end, "Panely: " + std::string(rule.record_name) + " metoda na " + interval_words(task));
+    if (not_real)
+        caption.push_back(std::string("Kde ") + task.f->text + " nie je realne cislo, krivka ma medzeru.");
+    if (overflow)
+        caption.push_back(std::string("Kde hodnoty ") + task.f->text +
+                          " presahuju rozsah cisel double, krivka ma medzeru.");
+    if (task.n <= 0)
+        caption.push_back("Pri N = " + std::to_string(task.n) + " metody nemaju ziadne panely.");
+    for (std::size_t k = 0; k < rules.size(); ++k)
+        rule_notes(caption, task, rules[k], !panels[k].empty());
+    const double end = add_caption(svg, bottom(box(rules.size() - 1, y)) + 60, caption);
+    std::string names;
+    for (Rule r : rules)
+        names += std::string(names.empty() ? "" : ", ") + rule_entry(r).record_name;
+    return svg_file(svg, end, "Panely: " + names + " na " + interval_words(task));
 }
 
 namespace {
@@ -304,6 +331,8 @@ constexpr Style styles[] = {
     {Rule::simpson, "#1f5fa8", "", "circle"},
     {Rule::rectangle, "#c0392b", "9 4", "square"},
     {Rule::trapezoid, "#1e8449", "3 3", "triangle"},
+    {Rule::midpoint, "#7d3c98", "12 3 2 3", "diamond"},
+    {Rule::right_rectangle, "#b9770e", "1 3", "down"},
 };
 
 const Style& style_of(Rule rule)
@@ -322,9 +351,15 @@ void add_marker(Svg& svg, Point p, const Style& s, bool hollow)
     else if (marker == "square")
         svg.body += "<rect x=\"" + coordinate(p.x - 4) + "\" y=\"" + coordinate(p.y - 4) +
                     "\" width=\"8\" height=\"8\"" + paint + "/>\n";
-    else
+    else if (marker == "triangle")
         svg.body += "<path d=\"M" + xy(Point{p.x, p.y - 5}) + " L" + xy(Point{p.x + 5, p.y + 4}) + " L" +
                     xy(Point{p.x - 5, p.y + 4}) + " Z\"" + paint + "/>\n";
+    else if (marker == "down")
+        svg.body += "<path d=\"M" + xy(Point{p.x, p.y + 5}) + " L" + xy(Point{p.x + 5, p.y - 4}) + " L" +
+                    xy(Point{p.x - 5, p.y - 4}) + " Z\"" + paint + "/>\n";
+    else
+        svg.body += "<path d=\"M" + xy(Point{p.x, p.y - 5}) + " L" + xy(Point{p.x + 5, p.y}) + " L" +
+                    xy(Point{p.x, p.y + 5}) + " L" + xy(Point{p.x - 5, p.y}) + " Z\"" + paint + "/>\n";
 }
 
 std::string dash_of(const char* dash)

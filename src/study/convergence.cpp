@@ -5,15 +5,17 @@
 
 namespace {
 
-// The points a row's split evaluates, as the split sums them: Simpson's
-// rule all of its own; the rectangle and trapezoid rules share their inner
-// points, n/2 new ones at each n after n/2, and the second of them to come
-// finds them all summed. (Where halving h is not exact the split sums more:
-// the line then waits at the row's end.)
+// The points a row's split evaluates, as the split sums them: Simpson's and
+// the midpoint rule all of their own; the rectangle, trapezoid and right
+// rectangle rules share their inner points, n/2 new ones at each n after
+// n/2, and the others to come find them all summed. (Where halving h is not
+// exact the split sums more: the line then waits at the row's end.)
 long long split_points(Rule rule, long long n, bool inner_points_summed)
 {
     if (rule == Rule::simpson)
         return n + n / 2;
+    if (rule == Rule::midpoint)
+        return n;
     if (inner_points_summed)
         return 0;
     return n / 2;
@@ -61,7 +63,9 @@ std::vector<Convergence> convergence(const std::vector<Rule>& rules, const Integ
 {
     TableProgress table{progress};
     table.weight = split_weight(e);
-    const auto shares_inner_points = [](Rule r) { return r == Rule::rectangle || r == Rule::trapezoid; };
+    const auto shares_inner_points = [](Rule r) {
+        return r == Rule::rectangle || r == Rule::trapezoid || r == Rule::right_rectangle;
+    };
     bool summed = false;
     for (Rule rule : rules) {
         for (long long n = 2; n <= last; n *= 2)
