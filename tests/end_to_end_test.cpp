@@ -3,6 +3,9 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <map>
 #include <regex>
 #include <sstream>
 #include <thread>
@@ -124,10 +127,150 @@ TEST(CommandLine, RunsAndRecordsAsTheDialogueDoes)
     int k = 0;
     for (std::sregex_iterator m(out.begin(), out.end(), result), end; m != end; ++m)
         expected += std::string(1, "sol"[k++ % 3]) + " " + (*m)[1].str() + "\n";
-    EXPECT_EQ(read_text(command_line / "shown.txt"), expected);
+    // n <= 0 adds its note to the command line's lines
+    EXPECT_EQ(std::regex_replace(read_text(command_line / "shown.txt"), std::regex("pozn\\.:[^\n]*\n"), ""), expected);
     EXPECT_EQ(checked_records(read_text(command_line / "vysledky.txt"), span),
               checked_records(read_text(dialogue / "vysledky.txt"), span));
 }
+
+std::vector<std::string> csv_fields(const std::string& line)
+{
+    std::vector<std::string> fields(1);
+    bool quoted = false;
+    for (std::size_t k = 0; k < line.size(); ++k) {
+        if (line[k] == '"' && quoted && k + 1 < line.size() && line[k + 1] == '"')
+            fields.back() += line[++k];
+        else if (line[k] == '"')
+            quoted = !quoted;
+        else if (line[k] == ',' && !quoted)
+            fields.emplace_back();
+        else
+            fields.back() += line[k];
+    }
+    return fields;
+}
+
+double value(const std::string& field) { return std::strtod(field.c_str(), nullptr); }
+
+std::string printed(const char* format, double v)
+{
+    char text[64];
+    std::snprintf(text, sizeof text, format, v);
+    return text;
+}
+
+// A value the table rounds once from the exact one and the CSV gives as the
+// double nearest it: they differ by half a unit of the table's last digit
+// at most (a tie such as -1.275 goes one way, its double the other). An
+// empty field is "-" or a text with unknown digits ("?").
+bool agrees(const std::string& in_table, const std::string& field)
+{
+    if (field.empty() || in_table == "-" || in_table.find('?') != std::string::npos)
+        return field.empty() && (in_table == "-" || in_table.find('?') != std::string::npos);
+    const std::size_t e = in_table.find('e');
+    const std::size_t point = in_table.find('.');
+    const int decimals = static_cast<int>(std::min(e, in_table.size()) - point - 1);
+    const int exponent = e == std::string::npos ? 0 : std::atoi(in_table.c_str() + e + 1);
+    return std::fabs(value(in_table) - value(field)) <= 0.51 * std::pow(10.0, exponent - decimals);
+}
+
+// The people's table, each rule's rows as cells cut at its header's right
+// ends (every column is aligned right): key and n to the row's cells.
+std::map<std::string, std::vector<std::string>> table_cells(const std::string& table)
+{
+    std::map<std::string, std::vector<std::string>> cells;
+    std::istringstream lines(table);
+    std::string key;
+    std::vector<std::size_t> ends;
+    for (std::string line; std::getline(lines, line);) {
+        std::smatch m;
+        if (std::regex_search(line, m, std::regex(" metoda \\((.)\\), rad "))) {
+            key = m[1];
+            std::getline(lines, line);
+            ends.clear();
+            for (std::size_t at = 0; (at = line.find_first_not_of(' ', at)) != std::string::npos;) {
+                at = std::min(line.find(' ', at), line.size());
+                ends.push_back(at);
+            }
+            continue;
+        }
+        const std::size_t start = line.find_first_not_of(' ');
+        if (key.empty() || start == std::string::npos || !std::isdigit(static_cast<unsigned char>(line[start]))) {
+            key.clear();
+            continue;
+        }
+        std::vector<std::string> row;
+        std::size_t from = 0;
+        for (std::size_t end : ends) {
+            std::string cell = from < line.size() ? line.substr(from, end - from) : "";
+            cell.erase(0, cell.find_first_not_of(' '));
+            row.push_back(cell);
+            from = end;
+        }
+        cells[key + " " + row[0]] = row;
+    }
+    return cells;
+}
+
+// The table as CSV holds every value of the people's table of the same run:
+// each row read back and printed as the table prints it, cell for cell.
+// Every rule, the level of rounding (f7), errors of exactly 0 (f2), a
+// typed function.
+class Table : public testing::TestWithParam<const char*> {};
+TEST_P(Table, AsCsvReadsBackAsThePeoplesTable)
+{
+    const char* run = GetParam();
+    const fs::path dir = fresh_folder();
+    ASSERT_EQ(run_in(dir, std::string("PROG -t ") + run + " > table.txt && PROG -t --csv " + run + " > table.csv"), 0);
+    const std::string table = read_text(dir / "table.txt");
+    const auto cells = table_cells(table);
+    std::istringstream csv(read_text(dir / "table.csv"));
+    std::string line;
+    std::getline(csv, line);
+    EXPECT_EQ(line, "funkcia,a,b,integral,metoda,n,vysledok,chyba,chyba_metody,zaokruhlenie,rad,odhad,"
+                    "extrapolacia,chyba_extrapolacie,uroven_zaokruhlenia");
+    std::size_t rows = 0;
+    std::vector<std::string> before;
+    while (std::getline(csv, line)) {
+        const std::vector<std::string> f = csv_fields(line);
+        ASSERT_EQ(f.size(), 15U) << line;
+        ++rows;
+        const std::string first = table.substr(0, table.find('\n'));
+        EXPECT_EQ(first.substr(0, first.find(':')), f[0] + " od " + f[1] + " po " + f[2]);
+        EXPECT_TRUE(agrees(first.substr(first.find(':') + 11), f[3])) << first;
+        ASSERT_EQ(cells.count(f[4] + " " + f[5]), 1U) << line;
+        const std::vector<std::string>& c = cells.at(f[4] + " " + f[5]);
+        EXPECT_EQ(c[1], printed("%.15f", value(f[6])));
+        EXPECT_TRUE(agrees(c[2], f[7])) << line;
+        EXPECT_TRUE(agrees(c[3], f[8])) << line;
+        EXPECT_TRUE(agrees(c[4], f[9])) << line;
+        std::string order;
+        if (f[14] == "1")
+            order = "zaokr.";
+        else if (!f[10].empty() && (before.empty() || before[4] != f[4] || before[14] != "1"))
+            order = printed("%.2f", value(f[10]));
+        EXPECT_EQ(c[5], order) << line;
+        before = f;
+        std::string ratio = "-";
+        if (f[11].empty())
+            ratio = "";
+        else if (!f[7].empty() && value(f[7]) != 0)
+            ratio = printed("%.2f", value(f[11]) / value(f[7]));
+        EXPECT_EQ(c[7], ratio) << line;
+        if (f[11].empty()) {
+            EXPECT_EQ(c[6] + c[8] + f[12] + f[13], "") << line;
+            continue;
+        }
+        EXPECT_EQ(c[6], printed("%+.2e", value(f[11])));
+        EXPECT_TRUE(agrees(c[8], f[13])) << line;
+        EXPECT_EQ(value(f[12]), value(f[6]) - value(f[11])) << "the extrapolated value: " << line;
+    }
+    EXPECT_EQ(rows, cells.size());
+}
+INSTANTIATE_TEST_SUITE_P(Runs, Table,
+                         testing::Values("5 0 2 64 smlop", "a 0 3.141592653589793 256 sol", "7 0.1 3 8192 sm",
+                                         "2 0 3 8 sl", "-f \"sqrt(x)\" 0 1 32 mp"),
+                         [](const testing::TestParamInfo<const char*>& i) { return test_name(i.param); });
 
 // A run that lasts: its duration is no longer zero, and no longer than the
 // run. With standard error on a terminal (script(1) makes one) a progress

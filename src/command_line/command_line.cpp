@@ -82,11 +82,15 @@ std::vector<double> run_each(const Options& o, const Integral& integral, std::FI
         results.push_back(result);
     }
     close_results_log(res);
-    if (!o.exact)
-        return results;
-    say_integral(out, integral);
-    for (std::size_t k = 0; k < o.rules.size(); ++k)
-        say_result(out, o, o.rules[k], results[k], integral);
+    if (o.exact) {
+        say_integral(out, integral);
+        for (std::size_t k = 0; k < o.rules.size(); ++k)
+            say_result(out, o, o.rules[k], results[k], integral);
+    }
+    // The rules run for any n, but with none positive there is nothing
+    // that approximates the integral.
+    if (o.n <= 0)
+        std::fprintf(out, "pozn.: N = %d nie je kladne, vysledky nie su integral\n", o.n);
     return results;
 }
 
@@ -155,6 +159,16 @@ void print_aligned(std::FILE* out, const std::vector<std::vector<std::string>>& 
     }
 }
 
+// odhad / chyba: how close Richardson's estimate came to the error itself.
+std::string estimate_ratio(const ConvergenceRow& r)
+{
+    if (!r.has_estimate || !r.error.exists || !std::isfinite(r.error.value) || r.error.value == 0.0)
+        return "-";
+    return text("%.2f", r.estimate / r.error.value);
+}
+
+std::string difference_text(const Difference& d) { return d.exists ? d.text : std::string("-"); }
+
 void print_table(std::FILE* out, const Options& o, const Integral& integral, const std::vector<Convergence>& all)
 {
     std::fprintf(out, "%s od %s po %s: ", integrand_name(*o.f).c_str(), text("%.17g", o.a).c_str(),
@@ -167,50 +181,85 @@ void print_table(std::FILE* out, const Options& o, const Integral& integral, con
         std::fprintf(out, "%s\n", integral.why.c_str());
     for (const Convergence& c : all) {
         const RuleEntry& rule = rule_entry(c.rule);
-        std::fprintf(out, "\n%s metoda (%c)\n", rule.record_name, rule.key);
-        std::vector<std::vector<std::string>> cells = {{"n", "vysledok", "chyba", "metoda", "zaokruhlenie", "rad"}};
+        std::fprintf(out, "\n%s metoda (%c), rad %d pre hladke funkcie\n", rule.record_name, rule.key, rule.order);
+        std::vector<std::vector<std::string>> cells = {
+            {"n", "vysledok", "chyba", "metoda", "zaokruhlenie", "rad", "odhad", "odhad/chyba", "chyba_extr."}};
         for (const ConvergenceRow& r : c.rows) {
-            cells.push_back({std::to_string(r.n), text("%.15f", r.result), "-", "-", "-", ""});
-            if (r.error.exists)
-                cells.back()[2] = r.error.text;
+            cells.push_back({std::to_string(r.n), text("%.15f", r.result), difference_text(r.error), "-", "-", "", "",
+                             "", ""});
             if (r.split.exists) {
                 cells.back()[3] = r.split.method_text;
                 cells.back()[4] = r.split.rounding_text;
             }
-            if (r.has_order)
+            if (r.order_shown)
                 cells.back()[5] = text("%.2f", r.order);
             else if (r.rounding_level)
                 cells.back()[5] = "zaokr.";
+            if (r.has_estimate) {
+                cells.back()[6] = text("%+.2e", r.estimate);
+                cells.back()[7] = estimate_ratio(r);
+                cells.back()[8] = difference_text(r.extrapolated_error);
+            }
         }
         print_aligned(out, cells);
     }
     std::fprintf(out, "\nchyba = vysledok - integral = metoda + zaokruhlenie\n"
                       "metoda: chyba metody pocitanej presne v tych istych bodoch\n"
                       "zaokruhlenie: co pridava pocitanie v double\n"
-                      "rad = log2(|chyba(n/2)| / |chyba(n)|)\n"
-                      "zaokr.: zaokruhlenie prevysuje desatinu chyby metody, rad nic neznamena\n");
+                      "rad = log2(|chyba(n/2)| / |chyba(n)|); pre hladke funkcie 1 obdlznikova a pravostranna,\n"
+                      "  2 lichobeznikova a stredova, 4 Simpsonova\n"
+                      "zaokr.: zaokruhlenie prevysuje desatinu chyby metody, rad nic neznamena\n"
+                      "odhad = (vysledok(n/2) - vysledok(n)) / (2^rad - 1): Richardsonov odhad chyby len z dvoch\n"
+                      "  vysledkov, s radom metody pre hladke funkcie\n"
+                      "odhad/chyba: blizko 1.00, kde sa odhadu da verit (hladka funkcia, riadky nad urovnou\n"
+                      "  zaokruhlenia); daleko od 1, kde nie\n"
+                      "chyba_extr.: chyba Richardsonovej extrapolacie vysledok(n) - odhad\n");
 }
 
-void print_csv(std::FILE* out, const std::vector<Convergence>& all)
+// A field as data tools read it: empty where the value does not exist.
+std::string field(bool exists, double v)
 {
-    std::string header = "n";
-    for (const Convergence& c : all)
-        for (const char* column : {"_vysledok", "_chyba", "_rad"})
-            header += "," + std::string(1, rule_entry(c.rule).key) + column;
-    std::fprintf(out, "%s\n", header.c_str());
-    for (std::size_t k = 0; !all.empty() && k < all[0].rows.size(); ++k) {
-        std::string line = std::to_string(all[0].rows[k].n);
-        for (const Convergence& c : all) {
-            const ConvergenceRow& r = c.rows[k];
-            line += "," + text("%.17g", r.result) + ",";
-            if (r.error.exists && r.error.known)
-                line += text("%.17g", r.error.value);
-            line += ",";
-            if (r.has_order)
-                line += text("%.17g", r.order);
-        }
-        std::fprintf(out, "%s\n", line.c_str());
+    if (!exists)
+        return "";
+    return text("%.17g", v);
+}
+
+// A text field, quoted where a comma or a quote would split it.
+std::string text_field(const std::string& t)
+{
+    if (t.find_first_of(",\"\n") == std::string::npos)
+        return t;
+    std::string quoted = "\"";
+    for (char c : t) {
+        if (c == '"')
+            quoted += '"';
+        quoted += c;
     }
+    return quoted + "\"";
+}
+
+// The table in long form: a header, then one row per rule and n with every
+// column of the people's table.
+void print_csv(std::FILE* out, const Options& o, const Integral& integral, const std::vector<Convergence>& all)
+{
+    std::fprintf(out, "funkcia,a,b,integral,metoda,n,vysledok,chyba,chyba_metody,zaokruhlenie,rad,odhad,"
+                      "extrapolacia,chyba_extrapolacie,uroven_zaokruhlenia\n");
+    const std::string common = text_field(integrand_name(*o.f)) + "," + text("%.17g", o.a) + "," +
+                               text("%.17g", o.b) + "," +
+                               field(integral.kind == IntegralKind::real, integral.nearest);
+    for (const Convergence& c : all)
+        for (const ConvergenceRow& r : c.rows) {
+            const bool method = r.split.exists && r.split.method_text != "?";
+            const bool rounding = r.split.exists && r.split.rounding_text != "?";
+            const std::string line =
+                common + "," + rule_entry(c.rule).key + "," + std::to_string(r.n) + "," + text("%.17g", r.result) +
+                "," + field(r.error.exists && r.error.known, r.error.value) + "," + field(method, r.split.method) +
+                "," + field(rounding, r.split.rounding) + "," + field(r.has_order, r.order) + "," +
+                field(r.has_estimate, r.estimate) + "," + field(r.has_estimate, r.extrapolated) + "," +
+                field(r.extrapolated_error.exists && r.extrapolated_error.known, r.extrapolated_error.value) + "," +
+                (r.split.exists ? (r.rounding_level ? "1" : "0") : "");
+            std::fprintf(out, "%s\n", line.c_str());
+        }
 }
 
 } // namespace
@@ -236,11 +285,19 @@ int run_command_line(const std::vector<std::string>& args, std::FILE* out, std::
     if (parsed == Parsed::run && !o.table)
         drawn = draw(o, integral, err, run_each(o, integral, out, err), {});
     if (parsed == Parsed::run && o.table) {
+        // The table's last n is a power of two; another N is said where it stops.
+        long long last = 2;
+        while (last * 2 <= o.n)
+            last *= 2;
+        if (last != o.n) {
+            std::fprintf(err, "pozn.: N = %d nie je mocnina dvoch, tabulka konci pri n = %lld\n", o.n, last);
+            std::fflush(err);
+        }
         ProgressLine progress = progress_line_on(err);
         const std::vector<Convergence> all = convergence(o.rules, *o.f, o.a, o.b, o.n, integral, progress_on(progress));
         erase_progress(progress);
         if (o.csv)
-            print_csv(out, all);
+            print_csv(out, o, integral, all);
         else
             print_table(out, o, integral, all);
         drawn = draw(o, integral, err, {}, all);

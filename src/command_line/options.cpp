@@ -44,15 +44,17 @@ const char usage_text[] =
     "  -e, --exact    aj presny integral (riadok 'integral A B hodnota') a pri\n"
     "                 kazdom vysledku jeho chyba, vysledok minus integral\n"
     "  -t, --table    tabulka pre n = 2, 4, 8, ... az po N: vysledok, chyba,\n"
-    "                 jej diel metody a diel zaokruhlenia, a pozorovany rad\n"
-    "                 log2(|chyba(n/2)| / |chyba(n)|); do vysledky.txt sa\n"
-    "                 nic nezapisuje (studia, nie behy)\n"
-    "      --csv      tabulka ako CSV: n, a pre kazdu metodu vysledok,\n"
-    "                 chyba a rad; len s --table\n"
+    "                 jej diel metody a diel zaokruhlenia, pozorovany rad\n"
+    "                 log2(|chyba(n/2)| / |chyba(n)|) a Richardsonov odhad\n"
+    "                 chyby z dvoch vysledkov; do vysledky.txt sa nic\n"
+    "                 nezapisuje (studia, nie behy)\n"
+    "      --csv      cela tabulka ako CSV, riadok pre kazdu metodu a n;\n"
+    "                 len s --table\n"
     "      --no-log   nezapisovat do vysledky.txt\n"
     "      --svg SUBOR\n"
-    "                 obrazok SVG do SUBORu: pri behu funkcia a panely prvej\n"
-    "                 metody, s --table chyba podla n na logaritmickych osiach\n"
+    "                 obrazok SVG do SUBORu: pri behu funkcia a panely\n"
+    "                 kazdej metody, s --table chyba podla n na\n"
+    "                 logaritmickych osiach\n"
     "  -h, --help     tento text\n"
     "      --version  verzia\n"
     "  --             koniec volieb\n"
@@ -255,10 +257,24 @@ bool negative_value(const std::string& arg)
     return expr::parse(arg, e, why) && !e.uses_x();
 }
 
+// The long options, for one typed with one dash (-help).
+const char* const long_options[] = {"help", "version", "exact", "table", "csv", "no-log", "svg", "function"};
+
+std::string long_name(const std::string& cluster) { return cluster.substr(1, cluster.find('=') - 1); }
+
+bool names_long_option(const std::string& cluster)
+{
+    const std::string name = long_name(cluster);
+    return std::any_of(std::begin(long_options), std::end(long_options), [&](const char* o) { return name == o; });
+}
+
 // A cluster of short options; -f takes the rest of it, or the next argument.
 bool read_short(const std::string& arg, const std::vector<std::string>& args, std::size_t& at, Options& o,
                 std::string& error)
 {
+    // Not -h -e -l -p, nor -f with "unction": a long option with one dash.
+    if (names_long_option(arg))
+        return fail(error, "neznama volba " + shown(arg) + ", dlha volba sa pise --" + long_name(arg));
     for (std::size_t k = 1; k < arg.size(); ++k) {
         if (arg[k] == 'f' && k + 1 < arg.size())
             return read_function(arg.substr(k + 1), o, error);

@@ -50,10 +50,11 @@ void report_split(void* context, long long done, long long)
     t.tell(t.run + t.weight * std::min(done, t.split));
 }
 
-bool orders_meaningfully(const ConvergenceRow& row)
+// An error a ratio can be taken of: known, finite, not 0, with its split.
+bool divisible(const ConvergenceRow& row)
 {
-    return row.error.exists && std::isfinite(row.error.value) && row.error.value != 0.0 && row.split.exists &&
-           !row.rounding_level;
+    return row.error.exists && row.error.known && std::isfinite(row.error.value) && row.error.value != 0.0 &&
+           row.split.exists;
 }
 
 } // namespace
@@ -93,9 +94,17 @@ std::vector<Convergence> convergence(const std::vector<Rule>& rules, const Integ
             table.before += n + table.weight * table.split;
             table.tell(0);
             row.rounding_level = row.split.exists && std::fabs(row.split.rounding) > std::fabs(row.split.method) / 10;
-            if (!c.rows.empty() && orders_meaningfully(row) && orders_meaningfully(c.rows.back())) {
+            if (!c.rows.empty() && divisible(row) && divisible(c.rows.back())) {
                 row.has_order = true;
                 row.order = std::log2(std::fabs(c.rows.back().error.value) / std::fabs(row.error.value));
+                row.order_shown = !row.rounding_level && !c.rows.back().rounding_level;
+            }
+            if (!c.rows.empty()) {
+                const double denominator = std::ldexp(1.0, rule_entry(rule).order) - 1.0;
+                row.has_estimate = true;
+                row.estimate = (c.rows.back().result - row.result) / denominator;
+                row.extrapolated = row.result - row.estimate;
+                row.extrapolated_error = error_of(integral, row.extrapolated);
             }
             c.rows.push_back(row);
         }
