@@ -44,6 +44,14 @@ std::string row_name(const testing::TestParamInfo<Row>& i)
     return test_name(name);
 }
 
+std::vector<Rule> rules_of(const std::string& keys)
+{
+    std::vector<Rule> rules;
+    for (char key : keys)
+        rules.push_back(rule_with_key(key)->rule);
+    return rules;
+}
+
 // The numbers of the attribute `name` in each element of class `kind`.
 // Found by hand: std::regex recurses along a long path's text, past the
 // stack a Windows thread has.
@@ -71,13 +79,23 @@ std::vector<std::vector<double>> numbers_of(const std::string& svg, const std::s
     return all;
 }
 
+// The number a label names: "0.25", "1e-6", or a base with its exponent
+// raised in a tspan, "10<tspan dy="-4.8" ...>-6</tspan>".
+double label_value(const std::string& label)
+{
+    std::smatch m;
+    if (!std::regex_match(label, m, std::regex("([^<]*)<tspan dy=\"-[^\"]*\"[^>]*>([^<]*)</tspan>")))
+        return number(label);
+    return std::pow(number(m[1]), number(m[2]));
+}
+
 // A tick's place on its axis and the number its label names.
 std::vector<std::pair<double, double>> ticks(const std::string& svg, const std::string& axis)
 {
     std::vector<std::pair<double, double>> all;
-    const std::regex tick("class=\"" + axis + "tick\" x1=\"([^\"]*)\" y1=\"([^\"]*)\"[^>]*/>\n<text[^>]*>([^<]*)<");
+    const std::regex tick("class=\"" + axis + "tick\" x1=\"([^\"]*)\" y1=\"([^\"]*)\"[^>]*/>\n<text[^>]*>(.*)</text>");
     for (std::sregex_iterator m(svg.begin(), svg.end(), tick), end; m != end; ++m)
-        all.emplace_back(number((*m)[axis == "x" ? 1 : 2]), number((*m)[3]));
+        all.emplace_back(number((*m)[axis == "x" ? 1 : 2]), label_value((*m)[3]));
     return all;
 }
 
@@ -223,11 +241,8 @@ TEST_P(Errors, AreDrawnWhereTheAxesSay)
 {
     const Row& r = GetParam();
     const IntegrandEntry& e = select_integrand(r[0][0]);
-    std::vector<Rule> rules;
-    for (char key : r[4])
-        rules.push_back(rule_with_key(key)->rule);
     const Task task{&e, number(r[1]), number(r[2]), std::atoi(r[3].c_str()), exact_integral(e, number(r[1]), number(r[2]))};
-    const auto all = convergence(rules, e, task.a, task.b, task.n, task.integral, Progress{});
+    const auto all = convergence(rules_of(r[4]), e, task.a, task.b, task.n, task.integral, Progress{});
     const std::string svg = convergence_svg(task, all);
     const auto x_ticks = ticks(svg, "x");
     const auto y_ticks = ticks(svg, "y");
@@ -251,6 +266,57 @@ TEST_P(Errors, AreDrawnWhereTheAxesSay)
     }
     EXPECT_EQ(zeros, svg.find("presne 0") != std::string::npos);
 }
+
+// Each slope's name on its white box: no rule's line, no marker and no
+// other slope passes through the box (each segment walked a quarter pixel
+// at a time).
+TEST_P(Errors, LeaveTheSlopesNamesClear)
+{
+    const Row& r = GetParam();
+    const IntegrandEntry& e = select_integrand(r[0][0]);
+    const Task task{&e, number(r[1]), number(r[2]), std::atoi(r[3].c_str()), exact_integral(e, number(r[1]), number(r[2]))};
+    const std::string svg = convergence_svg(task, convergence(rules_of(r[4]), e, task.a, task.b, task.n, task.integral, Progress{}));
+    std::vector<std::vector<double>> segments; // x0 y0 x1 y1 ...: a path
+    for (char key : r[4])
+        for (const auto& line : numbers_of(svg, std::string("rule-") + key, "points"))
+            segments.push_back(line);
+    const auto x1 = numbers_of(svg, "reference", "x1");
+    const auto y1 = numbers_of(svg, "reference", "y1");
+    const auto x2 = numbers_of(svg, "reference", "x2");
+    const auto y2 = numbers_of(svg, "reference", "y2");
+    for (std::size_t k = 0; k < x1.size(); ++k)
+        segments.push_back({x1[k].at(0), y1[k].at(0), x2[k].at(0), y2[k].at(0)});
+    std::vector<std::vector<double>> markers; // every corner or the circle's centre
+    for (const char* name : {"d", "cx", "cy", "x", "y"}) {
+        const auto values = numbers_of(svg, "marker", name);
+        markers.resize(values.size());
+        for (std::size_t k = 0; k < values.size(); ++k)
+            markers[k].insert(markers[k].end(), values[k].begin(), values[k].end());
+    }
+    const auto x = numbers_of(svg, "slope-box", "x");
+    const auto y = numbers_of(svg, "slope-box", "y");
+    const auto w = numbers_of(svg, "slope-box", "width");
+    const auto h = numbers_of(svg, "slope-box", "height");
+    ASSERT_GE(x.size(), 3U);
+    for (std::size_t b = 0; b < x.size(); ++b) {
+        const auto inside = [&](double u, double v, double margin) {
+            return u > x[b][0] - margin && u < x[b][0] + w[b][0] + margin && v > y[b][0] - margin &&
+                   v < y[b][0] + h[b][0] + margin;
+        };
+        for (const auto& path : segments)
+            for (std::size_t k = 0; k + 3 < path.size(); k += 2) {
+                const double length = std::hypot(path[k + 2] - path[k], path[k + 3] - path[k + 1]);
+                for (double t = 0; t <= length; t += 0.25) {
+                    const double u = path[k] + (path[k + 2] - path[k]) * t / length;
+                    const double v = path[k + 1] + (path[k + 3] - path[k + 1]) * t / length;
+                    EXPECT_FALSE(inside(u, v, 0)) << "slope name " << b << " crossed at " << u << " " << v;
+                }
+            }
+        for (const auto& m : markers)
+            for (std::size_t k = 0; k + 1 < m.size(); k += 2)
+                EXPECT_FALSE(inside(m[k], m[k + 1], 5)) << "slope name " << b << " on a marker at " << m[k] << " " << m[k + 1];
+    }
+}
 INSTANTIATE_TEST_SUITE_P(Rows, Errors, testing::ValuesIn(load_rows("convergence_pictures.txt")), row_name);
 
 std::size_t count_of(const std::string& text, const std::string& what)
@@ -259,14 +325,6 @@ std::size_t count_of(const std::string& text, const std::string& what)
     for (std::size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1))
         ++n;
     return n;
-}
-
-std::vector<Rule> rules_of(const std::string& keys)
-{
-    std::vector<Rule> rules;
-    for (char key : keys)
-        rules.push_back(rule_with_key(key)->rule);
-    return rules;
 }
 
 std::string picture_of(const Row& r)

@@ -82,14 +82,14 @@ void draw_axes(Svg& svg, const Frame& f, const std::vector<Tick>& x_ticks, const
         add_line(svg, Point{px, f.top}, Point{px, bottom(f)}, grid);
         svg.body += "<line class=\"xtick\" x1=\"" + coordinate(px) + "\" y1=\"" + coordinate(bottom(f)) + "\" x2=\"" +
                     coordinate(px) + "\" y2=\"" + coordinate(bottom(f) + 5) + "\" stroke=\"#000000\"/>\n";
-        add_text(svg, px, bottom(f) + 18, t.label, " text-anchor=\"middle\"");
+        add_raised_text(svg, px, bottom(f) + 18, t.label, " text-anchor=\"middle\"");
     }
     for (const Tick& t : y_ticks) {
         const double py = to_picture(f, f.x0, t.value).y;
         add_line(svg, Point{f.left, py}, Point{f.left + f.width, py}, grid);
         svg.body += "<line class=\"ytick\" x1=\"" + coordinate(f.left - 5) + "\" y1=\"" + coordinate(py) + "\" x2=\"" +
                     coordinate(f.left) + "\" y2=\"" + coordinate(py) + "\" stroke=\"#000000\"/>\n";
-        add_text(svg, f.left - 8, py + 4, t.label, " text-anchor=\"end\"");
+        add_raised_text(svg, f.left - 8, py + 4, t.label, " text-anchor=\"end\"");
     }
     const std::string axis = " class=\"axis\" stroke=\"#000000\" stroke-width=\"1.5\"";
     add_line(svg, Point{f.left, bottom(f)}, Point{f.left + f.width, bottom(f)}, axis);
@@ -342,9 +342,9 @@ const Style& style_of(Rule rule)
 
 void add_marker(Svg& svg, Point p, const Style& s, bool hollow)
 {
-    std::string paint = " fill=\"" + std::string(s.colour) + "\" stroke=\"" + s.colour + "\" stroke-width=\"1.5\"";
+    std::string paint = " class=\"marker\" fill=\"" + std::string(s.colour) + "\" stroke=\"" + s.colour + "\" stroke-width=\"1.5\"";
     if (hollow)
-        paint = " fill=\"#ffffff\" stroke=\"" + std::string(s.colour) + "\" stroke-width=\"1.5\"";
+        paint = " class=\"marker\" fill=\"#ffffff\" stroke=\"" + std::string(s.colour) + "\" stroke-width=\"1.5\"";
     const std::string marker = s.marker;
     if (marker == "circle")
         svg.body += "<circle cx=\"" + coordinate(p.x) + "\" cy=\"" + coordinate(p.y) + "\" r=\"4\"" + paint + "/>\n";
@@ -371,54 +371,144 @@ std::string dash_of(const char* dash)
 
 double log10_of(double v) { return log2_of(v) * log10_of_2; }
 
-// Powers of two on the n axis, every `stride`-th one so that labels keep a
-// space between them.
+// The least of 1, 2, 5, 10, 20, ... steps that keeps labels `per` pixels
+// apart at least `room` apart.
+int stride_for(double per, double room)
+{
+    int stride = 1;
+    for (int k = 0; stride * per < room && stride < 100000000; ++k)
+        stride *= k % 3 == 1 ? 5 : 2;
+    return stride;
+}
+
+// Powers of two on the n axis as 2^k, every one where their labels keep a
+// space between them, else every second, fifth, ...
 std::vector<Tick> n_ticks(const Frame& f, int last_power)
 {
     const double per_power = f.width / (f.x1 - f.x0);
-    const double room = text_width(std::to_string(1LL << last_power), font_size) + font_size;
-    int stride = 1;
-    while (stride * per_power < room)
-        ++stride;
+    const double room = raised_width("2^" + std::to_string(last_power), font_size) + font_size;
+    const int stride = stride_for(per_power, room);
     std::vector<Tick> ticks;
-    for (int k = 1; k <= last_power; k += stride)
-        ticks.push_back(Tick{static_cast<double>(k), std::to_string(1LL << k)});
+    for (int k = 1; k <= last_power; ++k)
+        if (k % stride == 0)
+            ticks.push_back(Tick{static_cast<double>(k), "2^" + std::to_string(k)});
     return ticks;
 }
 
-// Decades on the error axis, every `stride`-th one, labels two lines apart.
+// Decades on the error axis as 10^e, labels two lines apart: every decade,
+// or every second, fifth, ...
 std::vector<Tick> decade_ticks(const Frame& f)
 {
-    const double per_decade = f.height / (f.y1 - f.y0);
-    int stride = 1;
-    while (stride * per_decade < 2 * font_size)
-        ++stride;
+    const int stride = stride_for(f.height / (f.y1 - f.y0), 2 * font_size);
     std::vector<Tick> ticks;
     for (auto e = static_cast<int>(std::ceil(f.y0)); e <= f.y1; ++e)
         if (e % stride == 0)
-            ticks.push_back(Tick{static_cast<double>(e), decimal_label(1, e)});
+            ticks.push_back(Tick{static_cast<double>(e), "10^" + std::to_string(e)});
     return ticks;
 }
 
-struct Label {
-    double x;
-    double y;
-    double width;
-    std::string anchor;
+// What a slope's name must keep clear of, in the picture's pixels: the
+// rules' lines and markers, the other slopes and their names.
+struct Box {
+    double left;
+    double top;
+    double right;
+    double bottom;
 };
 
-bool overlaps(const Label& p, const Label& q)
+struct Drawn {
+    std::vector<std::pair<Point, Point>> segments;
+    std::vector<Box> boxes;
+};
+
+bool meets(const Box& p, const Box& q)
 {
-    const double px = p.anchor == "end" ? p.x - p.width : p.x;
-    const double qx = q.anchor == "end" ? q.x - q.width : q.x;
-    return px < qx + q.width && qx < px + p.width && std::fabs(p.y - q.y) < line_height;
+    return p.left < q.right && q.left < p.right && p.top < q.bottom && q.top < p.bottom;
+}
+
+// Whether the segment passes through the box: the segment clipped to the
+// box's slabs (Liang and Barsky) keeps a piece.
+bool crosses(const std::pair<Point, Point>& s, const Box& b)
+{
+    const double dx = s.second.x - s.first.x;
+    const double dy = s.second.y - s.first.y;
+    double from = 0.0;
+    double to = 1.0;
+    const double p[] = {-dx, dx, -dy, dy};
+    const double q[] = {s.first.x - b.left, b.right - s.first.x, s.first.y - b.top, b.bottom - s.first.y};
+    for (int k = 0; k < 4; ++k) {
+        if (p[k] == 0.0) {
+            if (q[k] < 0.0)
+                return false;
+            continue;
+        }
+        const double t = q[k] / p[k];
+        if (p[k] < 0.0)
+            from = std::max(from, t);
+        else
+            to = std::min(to, t);
+    }
+    return from <= to;
+}
+
+bool clear(const Box& label, const Drawn& drawn)
+{
+    return std::none_of(drawn.segments.begin(), drawn.segments.end(),
+                        [&](const std::pair<Point, Point>& s) { return crosses(s, label); }) &&
+           std::none_of(drawn.boxes.begin(), drawn.boxes.end(), [&](const Box& b) { return meets(label, b); });
+}
+
+// A name of `width` pixels whose baseline starts at (x, y), with a margin.
+Box label_box(double x, double y, double width)
+{
+    return Box{x - 3, y - font_size - 1, x + width + 3, y + 5};
+}
+
+// The place of a slope's name from start to end of its line: beyond the
+// box's right side where the line leaves it there, else the first place
+// from the line's end back, just over it or just under it, where no line,
+// marker or other name passes; the baseline's start, or none.
+bool name_place(const Frame& f, Point start, Point end, double width, const Drawn& drawn, Point& place)
+{
+    const Box inside{f.left, f.top, f.left + f.width, bottom(f)};
+    const auto fits = [&](Point at, bool in_box) {
+        const Box b = label_box(at.x, at.y, width);
+        const bool within = !in_box || (b.left >= inside.left && b.right <= inside.right && b.top >= inside.top &&
+                                        b.bottom <= inside.bottom);
+        return within && b.top >= 0 && clear(b, drawn);
+    };
+    if (end.x >= inside.right - 0.01)
+        for (int k = 0; k < 12; ++k) {
+            const Point at{end.x + 6, end.y + 4 - k * line_height};
+            if (fits(at, false)) {
+                place = at;
+                return true;
+            }
+        }
+    const int steps = 200;
+    for (int k = 0; k <= steps; ++k) {
+        const double t = 1.0 - static_cast<double>(k) / steps;
+        const Point on{start.x + (end.x - start.x) * t, start.y + (end.y - start.y) * t};
+        // A falling line leaves its upper right and its lower left free.
+        for (const Point at : {Point{on.x + 4, on.y - 6}, Point{on.x - 4 - width, on.y + font_size + 6}})
+            if (fits(at, true)) {
+                place = at;
+                return true;
+            }
+    }
+    return false;
 }
 
 // C / n^p through (u, v) in the frame's numbers (log2 n, log10 error), from
-// where it enters the box to where it leaves it, named at that end.
+// where it enters the box to where it leaves it, or none that shows.
+struct Reference {
+    Point start;
+    Point end;
+    std::string name;
+};
+
 // NOLINTNEXTLINE(bugprone-easily-swappable-parameters): the point (u, v), then the power
-void add_reference(Svg& svg, const Frame& f, double u, double v, double p, const std::string& name,
-                   std::vector<Label>& placed)
+bool reference_of(const Frame& f, double u, double v, double p, Reference& r)
 {
     const double slope = -p * log10_of_2; // decades per power of two
     const double u_top = u + (f.y1 - v) / slope;
@@ -426,22 +516,32 @@ void add_reference(Svg& svg, const Frame& f, double u, double v, double p, const
     const double from = std::max(f.x0, u_top);
     const double to = std::min(f.x1, u_bottom);
     if (!(from < to))
-        return;
-    const Point start = to_picture(f, from, v + (from - u) * slope);
-    const Point end = to_picture(f, to, v + (to - u) * slope);
-    add_line(svg, start, end, " class=\"reference\" stroke=\"#777777\" stroke-width=\"1\" stroke-dasharray=\"6 4\"");
-    // Beyond the box's right side where the line leaves it there, else
-    // inside over its bottom: on a white ground, as lines may cross it.
-    Label label{end.x + 4, end.y - 6, text_width(name, font_size), "start"};
-    if (to == f.x1)
-        label = Label{end.x + 6, end.y + 4, label.width, "start"};
-    for (int k = 0; k < 8 && std::any_of(placed.begin(), placed.end(), [&](const Label& q) { return overlaps(label, q); }); ++k)
-        label.y -= line_height;
-    placed.push_back(label);
-    svg.body += "<rect x=\"" + coordinate(label.x - 2) + "\" y=\"" + coordinate(label.y - font_size) + "\" width=\"" +
-                coordinate(label.width + 4) + "\" height=\"" + coordinate(font_size + 4) +
-                "\" fill=\"#ffffff\" fill-opacity=\"0.85\"/>\n";
-    add_text(svg, label.x, label.y, name, " class=\"slope\" fill=\"#444444\"");
+        return false;
+    r.start = to_picture(f, from, v + (from - u) * slope);
+    r.end = to_picture(f, to, v + (to - u) * slope);
+    return true;
+}
+
+// Each slope's name where it is clear of every line and marker drawn, on
+// white, as a slope may pass behind it.
+void add_references(Svg& svg, const Frame& f, const std::vector<Reference>& references, Drawn drawn)
+{
+    for (const Reference& r : references) {
+        add_line(svg, r.start, r.end, " class=\"reference\" stroke=\"#777777\" stroke-width=\"1\" stroke-dasharray=\"6 4\"");
+        drawn.segments.emplace_back(r.start, r.end);
+    }
+    for (const Reference& r : references) {
+        const double width = raised_width(r.name, font_size);
+        Point at;
+        if (!name_place(f, r.start, r.end, width, drawn, at))
+            at = Point{r.end.x + 4, r.end.y - 6};
+        const Box b = label_box(at.x, at.y, width);
+        drawn.boxes.push_back(b);
+        svg.body += "<rect class=\"slope-box\" x=\"" + coordinate(b.left) + "\" y=\"" + coordinate(b.top) +
+                    "\" width=\"" + coordinate(b.right - b.left) + "\" height=\"" + coordinate(b.bottom - b.top) +
+                    "\" fill=\"#ffffff\" fill-opacity=\"0.85\"/>\n";
+        add_raised_text(svg, at.x, at.y, r.name, " class=\"slope\" fill=\"#444444\"");
+    }
 }
 
 struct Plotted {
@@ -532,11 +632,21 @@ std::string convergence_svg(const Task& task, const std::vector<Convergence>& al
     std::vector<std::pair<double, std::string>> slopes = {{1.0, "1/n"}, {2.0, "1/n^2"}, {4.0, "1/n^4"}};
     if (task.f->key == 'a')
         slopes.insert(slopes.begin() + 1, {1.5, "1/n^1.5"});
-    if (!std::isnan(anchor.y)) {
-        std::vector<Label> placed;
-        for (const auto& [p, name] : slopes)
-            add_reference(svg, frame, anchor.x, anchor.y, p, name, placed);
+    std::vector<Reference> references;
+    for (const auto& [p, name] : slopes) {
+        Reference r{Point{}, Point{}, name};
+        if (!std::isnan(anchor.y) && reference_of(frame, anchor.x, anchor.y, p, r))
+            references.push_back(r);
     }
+    Drawn drawn;
+    for (const Plotted& p : lines)
+        for (std::size_t k = 0; k < p.points.size(); ++k) {
+            const Point here = to_picture(frame, p.points[k].x, p.points[k].y);
+            drawn.boxes.push_back(Box{here.x - 6, here.y - 6, here.x + 6, here.y + 6});
+            if (k > 0)
+                drawn.segments.emplace_back(to_picture(frame, p.points[k - 1].x, p.points[k - 1].y), here);
+        }
+    add_references(svg, frame, references, drawn);
     for (const Plotted& p : lines) {
         const Style& s = style_of(p.rule);
         std::string points;
@@ -563,7 +673,7 @@ std::string convergence_svg(const Task& task, const std::vector<Convergence>& al
     }
     add_line(svg, Point{text_left, row - 4}, Point{text_left + 44, row - 4},
              " stroke=\"#777777\" stroke-width=\"1\" stroke-dasharray=\"6 4\"");
-    add_text(svg, text_left + 54, row, "referencne sklony C/n^p: chyba radu p");
+    add_raised_text(svg, text_left + 54, row, "referencne sklony C/n^p: chyba radu p");
     row += line_height;
     add_marker(svg, Point{text_left + 22, row - 4}, Style{Rule::simpson, "#555555", "", "circle"}, true);
     add_text(svg, text_left + 54, row, "prazdna znacka: na urovni zaokruhlenia, rad tam nic neznamena");

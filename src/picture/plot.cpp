@@ -65,6 +65,34 @@ double char_width(char c)
     return 0.64;
 }
 
+// A text cut at each ^ into runs: what follows ^ up to a space, a colon or
+// the end is raised.
+struct Run {
+    std::string text;
+    bool raised;
+};
+
+std::vector<Run> runs_of(const std::string& text)
+{
+    std::vector<Run> runs;
+    std::size_t at = 0;
+    while (at < text.size()) {
+        const std::size_t caret = std::min(text.find('^', at), text.size());
+        if (caret > at)
+            runs.push_back(Run{text.substr(at, caret - at), false});
+        if (caret == text.size())
+            break;
+        const std::size_t end = std::min(text.find_first_of(" :", caret + 1), text.size());
+        runs.push_back(Run{text.substr(caret + 1, end - caret - 1), true});
+        at = end;
+    }
+    return runs;
+}
+
+// The exponent's size and how far up it stands, for a 12-pixel text.
+constexpr double exponent_part = 0.75;
+constexpr double raise_part = 0.4;
+
 } // namespace
 
 double half_span(double lo, double hi) { return hi / 2 - lo / 2; }
@@ -218,6 +246,34 @@ void add_text(Svg& svg, double x, double y, const std::string& text, const std::
 {
     svg.body += "<text x=\"" + coordinate(x) + "\" y=\"" + coordinate(y) + "\"" + attributes + ">" + escaped(text) +
                 "</text>\n";
+}
+
+double raised_width(const std::string& text, double size)
+{
+    double width = 0.0;
+    for (const Run& r : runs_of(text))
+        width += text_width(r.text, r.raised ? size * exponent_part : size);
+    return width;
+}
+
+// An exponent raised by dy, which every SVG viewer honours (baseline-shift
+// is not drawn by all of them), and the text after it lowered back.
+void add_raised_text(Svg& svg, double x, double y, const std::string& text, const std::string& attributes)
+{
+    const std::string up = coordinate(font_size * raise_part);
+    std::string markup;
+    bool raised = false;
+    for (const Run& r : runs_of(text)) {
+        if (r.raised)
+            markup += "<tspan dy=\"-" + up + "\" font-size=\"" + coordinate(font_size * exponent_part) + "\">" +
+                      escaped(r.text) + "</tspan>";
+        else if (raised)
+            markup += "<tspan dy=\"" + up + "\">" + escaped(r.text) + "</tspan>";
+        else
+            markup += escaped(r.text);
+        raised = r.raised;
+    }
+    svg.body += "<text x=\"" + coordinate(x) + "\" y=\"" + coordinate(y) + "\"" + attributes + ">" + markup + "</text>\n";
 }
 
 void add_line(Svg& svg, Point from, Point to, const std::string& attributes)

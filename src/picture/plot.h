@@ -76,6 +76,11 @@ struct Svg {
 };
 // <text> at (x, y) with `attributes` (each with a space before it).
 void add_text(Svg& svg, double x, double y, const std::string& text, const std::string& attributes = "");
+// Text in which ^ marks an exponent, up to a space, a colon or the end:
+// "10^-6", "1/n^2", "C/n^p: ...", drawn smaller and raised, with its width
+// at `size` pixels.
+void add_raised_text(Svg& svg, double x, double y, const std::string& text, const std::string& attributes = "");
+double raised_width(const std::string& text, double size);
 void add_line(Svg& svg, Point from, Point to, const std::string& attributes);
 // The whole file: 800 pixels wide, `height` high, on white.
 std::string svg_file(const Svg& svg, double height, const std::string& title);
