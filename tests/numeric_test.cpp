@@ -60,6 +60,22 @@ TEST_P(Rules, ResultsBitForBit)
 }
 INSTANTIATE_TEST_SUITE_P(Rows, Rules, testing::ValuesIn(numeric_rows(7)), row_name);
 
+// key a b n, then the results of the rules m and p, which the dialogue does
+// not have.
+class CommandLineRules : public testing::TestWithParam<Row> {};
+TEST_P(CommandLineRules, ResultsBitForBit)
+{
+    const Row& r = GetParam();
+    const IntegrandEntry& e = select_integrand(r[0][0]);
+    const int n = std::atoi(r[3].c_str());
+    for (int k = 0; k < 2; ++k) {
+        const RuleEntry& rule = *rule_with_key("mp"[k]);
+        EXPECT_TRUE(same(rule.plain(number(r[1]), number(r[2]), n, e.f), number(r[4 + k]))) << rule.name << " (plain)";
+        EXPECT_TRUE(same(integrate(rule.rule, e, number(r[1]), number(r[2]), n), number(r[4 + k]))) << rule.name;
+    }
+}
+INSTANTIATE_TEST_SUITE_P(Rows, CommandLineRules, testing::ValuesIn(numeric_rows(6)), row_name);
+
 // Every build of the engine against the plain rule, the integrand called
 // through a pointer chosen at run time; each build with its progress shown
 // from the start, around a chunk of points too. None may change a bit.
