@@ -84,8 +84,10 @@ std::string shown_argument(const std::string& arg, std::size_t longest)
             out += c;
         }
     }
-    if (out.size() > longest)
-        out = out.substr(0, longest - 3) + "...";
+    if (out.size() > longest) {
+        out.resize(longest - 3);
+        out += "...";
+    }
     return out;
 }
 

@@ -96,6 +96,7 @@ inline DD add(DD a, DD b, double& lost)
 }
 
 // v * x + c, with x split once.
+// NOLINTNEXTLINE(bugprone-easily-swappable-parameters): v * x + c as the step reads
 inline DD horner_step(DD v, double x, DD xs, DD c, double& lost)
 {
     const DD p = two_prod(v.hi, split(v.hi), x, xs);

@@ -207,7 +207,7 @@ Rational antiderivative(const std::vector<Rational>& c, const Rational& x)
 template <class Digits>
 std::string known_digits(const Rational& q, const Rational& bound, const Digits& digits)
 {
-    const std::string text = digits(q);
+    std::string text = digits(q);
     if (bound != 0 && (digits(q - bound) != text || digits(q + bound) != text))
         return "?";
     return text;

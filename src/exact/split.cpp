@@ -298,10 +298,8 @@ Summed sum_over(const F& f, long long count, const Point& point, Tally& tally)
         }
         for (; i < end; ++i)
             partial[0] = dd::add(partial[0], f(point(i), lost), lost);
-        DD block = {0.0, 0.0};
-        for (const DD& p : partial)
-            block = dd::add(block, p, lost);
-        sum.add(block);
+        sum.add(std::accumulate(std::begin(partial), std::end(partial), DD{0.0, 0.0},
+                                [&lost](const DD& s, const DD& p) { return dd::add(s, p, lost); }));
     }
     tally.add(count - told);
     const DD total = sum.total();

@@ -87,6 +87,7 @@ struct DoubleArithmetic {
     double add(double a, double b) const { return a + b; }
     double subtract(double a, double b) const { return a - b; }
     double divide(double a, double b) const { return a / b; }
+    // NOLINTNEXTLINE(bugprone-easily-swappable-parameters): v times f, k times
     double times(double v, double f, int k) const
     {
         for (int j = 0; j < k; ++j)

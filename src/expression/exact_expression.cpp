@@ -130,8 +130,7 @@ struct PolyArithmetic {
     Poly e() const { return failed(); }
     Poly negate(Poly p) const
     {
-        for (Rational& r : p.c)
-            r = -r;
+        std::transform(p.c.begin(), p.c.end(), p.c.begin(), [](const Rational& r) { return Rational(-r); });
         return p;
     }
     Poly combine(const Poly& p, const Poly& q, int sign) const
@@ -170,8 +169,7 @@ struct PolyArithmetic {
     {
         if (!p.ok || !q.ok || q.c.size() != 1)
             return failed();
-        for (Rational& r : p.c)
-            r /= q.c[0];
+        std::transform(p.c.begin(), p.c.end(), p.c.begin(), [&q](const Rational& r) { return Rational(r / q.c[0]); });
         return p;
     }
     // A whole constant power from 0 on.
@@ -434,7 +432,7 @@ struct BoxArithmetic {
         return with_kinks(make(a.lo + b.lo, a.hi + b.hi), a, b);
     }
     Box subtract(const Box& a, const Box& b) const { return add(a, negate(b)); }
-    Box times(Box v, const Box& f, int k) const { return with_kinks(multiply_box(v, power_box(f, k)), v, f); }
+    Box times(const Box& v, const Box& f, int k) const { return with_kinks(multiply_box(v, power_box(f, k)), v, f); }
     Box repeated(const Box& f, int k) const { return with_kinks(power_box(f, k), f); }
     Box divide(const Box& a, const Box& b) const
     {
@@ -661,12 +659,12 @@ Estimate pieces(const FineFunction& f, const std::vector<Fine>& ends)
 
 } // namespace
 
+// NOLINTNEXTLINE(bugprone-easily-swappable-parameters): from lo to hi
 Reference reference_integral(const Expression& e, double lo, double hi, const std::vector<double>& cuts)
 {
     const FineFunction f(e);
     std::vector<Fine> ends = {Fine(lo)};
-    for (double c : cuts)
-        ends.emplace_back(c);
+    ends.insert(ends.end(), cuts.begin(), cuts.end());
     ends.emplace_back(hi);
     // The second estimate on other points: each piece cut again where no
     // abscissa of the first lies, at its golden section.

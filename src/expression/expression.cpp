@@ -1,6 +1,7 @@
 // The tree written back as text, and compared. The text is as short as the
 // tree lets it be, so that any expression that could be typed can be
 // written back within the length and nesting a typed one may have.
+#include <cstdint>
 #include <cstring>
 
 #include "expression.h"
@@ -98,7 +99,7 @@ bool same_node(const Expression& p, int i, const Expression& q, int j)
     const Node& n = q.nodes[static_cast<std::size_t>(j)];
     if (m.kind != n.kind || m.repeat != n.repeat || m.terms_end - m.terms_begin != n.terms_end - n.terms_begin)
         return false;
-    if (m.kind == Kind::number && (std::memcmp(&m.value, &n.value, sizeof m.value) != 0 || m.text != n.text))
+    if (m.kind == Kind::number && (!same_double(m.value, n.value) || m.text != n.text))
         return false;
     if (m.kind == Kind::call && m.function != n.function)
         return false;
@@ -109,8 +110,10 @@ bool same_node(const Expression& p, int i, const Expression& q, int j)
     if (m.b >= 0 && !same_node(p, m.b, q, n.b))
         return false;
     for (int k = 0; k < m.terms_end - m.terms_begin; ++k) {
-        const Term& s = p.terms[static_cast<std::size_t>(m.terms_begin + k)];
-        const Term& t = q.terms[static_cast<std::size_t>(n.terms_begin + k)];
+        const int at_p = m.terms_begin + k;
+        const int at_q = n.terms_begin + k;
+        const Term& s = p.terms[static_cast<std::size_t>(at_p)];
+        const Term& t = q.terms[static_cast<std::size_t>(at_q)];
         if (s.op != t.op || s.repeat != t.repeat || !same_node(p, s.node, q, t.node))
             return false;
     }
@@ -127,6 +130,16 @@ std::string to_text(const Expression& e)
     if (w.text.empty())
         return "";
     return w.text.back();
+}
+
+// NOLINTNEXTLINE(bugprone-easily-swappable-parameters): either way round
+bool same_double(double p, double q)
+{
+    std::uint64_t u = 0;
+    std::uint64_t v = 0;
+    std::memcpy(&u, &p, sizeof u);
+    std::memcpy(&v, &q, sizeof v);
+    return u == v;
 }
 
 bool same_tree(const Expression& p, const Expression& q)

@@ -96,6 +96,9 @@ std::string to_text(const Expression& e);
 // Whether two trees are the same: kinds, numbers to the bit, terms.
 bool same_tree(const Expression& p, const Expression& q);
 
+// The same double to the bit: -0 is not 0, as 1/x tells them apart.
+bool same_double(double p, double q);
+
 // `text` without the spaces around it, as records and captions show it.
 std::string trimmed(const std::string& text);
 

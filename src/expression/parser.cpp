@@ -2,6 +2,7 @@
 // only where the text nests (parentheses, functions, signs, exponents),
 // never along a sum or a product, so that its depth is the nesting's, which
 // it bounds.
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
@@ -323,10 +324,7 @@ class Parser {
 
 bool Expression::uses_x() const
 {
-    for (const Node& n : nodes)
-        if (n.kind == Kind::x)
-            return true;
-    return false;
+    return std::any_of(nodes.begin(), nodes.end(), [](const Node& n) { return n.kind == Kind::x; });
 }
 
 bool parse(const std::string& text, Expression& e, ParseError& error)

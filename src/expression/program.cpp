@@ -204,6 +204,7 @@ struct Compiler {
     }
 
     // A folded product f * c^k as the operands of a chain.
+    // NOLINTNEXTLINE(bugprone-easily-swappable-parameters): f * c^repeat as written
     void folded_chain(int k, Operand& f, Operand& c, int& repeat) const
     {
         const Node& p = e.nodes[static_cast<std::size_t>(k)];
@@ -219,6 +220,7 @@ struct Compiler {
         repeat = t.repeat;
     }
 
+    // NOLINTNEXTLINE(bugprone-easily-swappable-parameters): node k into register out
     void node(int k, int out)
     {
         const Node& n = e.nodes[static_cast<std::size_t>(k)];
@@ -360,6 +362,7 @@ void assign(double* out, const A& a, int count)
 }
 
 template <class B>
+// NOLINTNEXTLINE(bugprone-easily-swappable-parameters): count values, times over
 void multiply_by(double* out, const B& b, int count, int times)
 {
     for (int j = 0; j < times; ++j) {
@@ -417,6 +420,7 @@ template <class A>
 void apply(Function fn, double* out, const A& a, int count)
 {
     switch (fn) {
+// NOLINTNEXTLINE(bugprone-branch-clone): sqrt and fabs, which the check takes for one call
     case Function::sqrt:
         LANES
         for (int i = 0; i < count; ++i)

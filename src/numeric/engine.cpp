@@ -1,6 +1,5 @@
 #include "engine.h"
 
-#include <cstring>
 #include <memory>
 #include <system_error>
 #include <vector>
@@ -27,9 +26,6 @@
 
 namespace engine {
 namespace {
-
-// The same double to the bit: -0 is not 0, as 1/x tells them apart.
-bool same_double(double p, double q) { return std::memcmp(&p, &q, sizeof p) == 0; }
 
 // The integrand is a template argument, a constant the compiler inlines into
 // the rule: the catalogue's pointer is not called point by point.
@@ -256,7 +252,7 @@ FLATTEN WIDEST void ProgramPanels::fill(double* out, long long first, int count)
         f->run(xm, ym, m, registers);
         int odd = 0;
         for (int j = 0; j < m; ++j) {
-            if (same_double(xe[j], x0[j + 1])) {
+            if (expr::same_double(xe[j], x0[j + 1])) {
                 ye[j] = y0[j + 1];
             } else {
                 apart[odd] = xe[j];

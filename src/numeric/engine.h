@@ -81,6 +81,7 @@ inline void fill(double* out, long long first, int count, const Value& value)
 #if defined(__GNUC__)
 __attribute__((noinline))
 #endif
+// NOLINTNEXTLINE(bugprone-easily-swappable-parameters): the values, their count, the sum so far
 inline double added_in_order(const double* y, int count, double sum)
 {
     for (int j = 0; j < count; ++j)
@@ -371,6 +372,7 @@ inline double trapezoid_of(double a, double b, int n, const expr::Program& f, co
 }
 
 template <class Sum>
+// NOLINTNEXTLINE(bugprone-easily-swappable-parameters): (a, b, n, f) is the shape all the rules share
 inline double simpson_of(double a, double b, int n, const expr::Program& f, const Sum& sum)
 {
     const long long m = simpson_subintervals(n);

@@ -40,6 +40,7 @@ inline double doubled(double y) { return y * 2.0; }
 inline double rectangle_result(double sum, double h) { return sum * h; }
 inline double simpson_result(double sum, double h) { return (sum * h) / 3.0; }
 // The values at a and at b themselves, and the inner values' sum.
+// NOLINTNEXTLINE(bugprone-easily-swappable-parameters): the values in the order they are added
 inline double trapezoid_result(double fa, double inner, double fb, double h)
 {
     const double t = fa + inner;

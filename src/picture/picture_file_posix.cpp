@@ -1,8 +1,10 @@
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -31,6 +33,7 @@ int write_all(int fd, const std::string& text)
 bool same_file(const struct stat& x, const struct stat& y) { return x.st_dev == y.st_dev && x.st_ino == y.st_ino; }
 
 // The folder part of `path` ("." where it has none) and its last name.
+// NOLINTNEXTLINE(bugprone-easily-swappable-parameters): folder, then name, as the path reads
 void split_path(const std::string& path, std::string& folder, std::string& name)
 {
     const std::size_t slash = path.find_last_of('/');
@@ -101,11 +104,9 @@ struct Cleanup {
 
     static bool ends_the_program(int sig)
     {
-        for (int other : {SIGKILL, SIGSTOP, SIGCHLD, SIGCONT, SIGURG, SIGWINCH, SIGTSTP, SIGTTIN, SIGTTOU, SIGSEGV,
-                          SIGBUS, SIGFPE, SIGILL, SIGTRAP, SIGSYS, SIGABRT})
-            if (sig == other)
-                return false;
-        return true;
+        const int others[] = {SIGKILL, SIGSTOP, SIGCHLD, SIGCONT, SIGURG, SIGWINCH, SIGTSTP, SIGTTIN,
+                              SIGTTOU, SIGSEGV, SIGBUS,  SIGFPE,  SIGILL, SIGTRAP,  SIGSYS,  SIGABRT};
+        return std::none_of(std::begin(others), std::end(others), [sig](int other) { return other == sig; });
     }
 };
 

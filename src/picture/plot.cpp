@@ -141,8 +141,8 @@ std::string decimal_label(long long m, int e)
     const int whole = static_cast<int>(digits.size()) + e;
     if (whole <= 0)
         digits = std::string(static_cast<std::size_t>(1 - whole), '0') + digits;
-    const std::size_t point = digits.size() - static_cast<std::size_t>(-e);
-    std::string text = digits.substr(0, point) + "." + digits.substr(point);
+    const std::size_t dot = digits.size() - static_cast<std::size_t>(-e);
+    std::string text = digits.substr(0, dot) + "." + digits.substr(dot);
     text.erase(text.find_last_not_of('0') + 1);
     if (text.back() == '.')
         text.pop_back();
@@ -170,15 +170,16 @@ std::vector<Tick> linear_ticks(double low, double high, double pixels, bool hori
     const double half = half_span(low, high);
     if (!(half > 0.0) || !std::isfinite(half))
         return {};
-    Step step = round_step_from(half / 10);
-    for (int k = 0; k < 40; ++k, step = coarser(step)) {
-        std::vector<Tick> ticks = ticks_of(step, low, high);
+    Step round = round_step_from(half / 10);
+    for (int k = 0; k < 40; ++k) {
+        std::vector<Tick> ticks = ticks_of(round, low, high);
         double room = 2 * size; // a line and a half of text between labels above each other
         if (horizontal)
             for (const Tick& t : ticks)
                 room = std::max(room, text_width(t.label, size) + 2 * size);
-        if (step_value(step) / 2 / half * pixels >= room)
+        if (step_value(round) / 2 / half * pixels >= room)
             return ticks;
+        round = coarser(round);
     }
     return {};
 }
@@ -196,12 +197,14 @@ std::string coordinate(double v)
     return text;
 }
 
+// NOLINTNEXTLINE(bugprone-easily-swappable-parameters): as printf takes them
 std::string fixed_text(double v, int decimals)
 {
     const std::string format = "%." + std::to_string(decimals) + "f";
     return number_text(format.c_str(), v);
 }
 
+// NOLINTNEXTLINE(bugprone-easily-swappable-parameters): as printf takes them
 std::string general_text(double v, int digits)
 {
     const std::string format = "%." + std::to_string(digits) + "g";
@@ -250,14 +253,15 @@ void add_text(Svg& svg, double x, double y, const std::string& text, const std::
 
 double raised_width(const std::string& text, double size)
 {
-    double width = 0.0;
-    for (const Run& r : runs_of(text))
-        width += text_width(r.text, r.raised ? size * exponent_part : size);
-    return width;
+    const std::vector<Run> runs = runs_of(text);
+    return std::accumulate(runs.begin(), runs.end(), 0.0, [size](double width, const Run& r) {
+        return width + text_width(r.text, r.raised ? size * exponent_part : size);
+    });
 }
 
 // An exponent raised by dy, which every SVG viewer honours (baseline-shift
 // is not drawn by all of them), and the text after it lowered back.
+// NOLINTNEXTLINE(bugprone-easily-swappable-parameters): as add_text takes them
 void add_raised_text(Svg& svg, double x, double y, const std::string& text, const std::string& attributes)
 {
     const std::string up = coordinate(font_size * raise_part);

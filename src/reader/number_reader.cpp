@@ -253,6 +253,7 @@ namespace {
 
 // As read_double; `consumed_more` tells that characters past the number were
 // taken and dropped (an unclosed nan( run too long to give back).
+// NOLINTNEXTLINE(bugprone-easily-swappable-parameters): the value, then whether more was read
 bool scan_double(CharSource& source, double& v, bool& consumed_more)
 {
     Scan s{source, skip_space(source)};
