@@ -52,6 +52,14 @@ std::vector<Rule> rules_of(const std::string& keys)
     return rules;
 }
 
+std::size_t count_of(const std::string& text, const std::string& what)
+{
+    std::size_t n = 0;
+    for (std::size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1))
+        ++n;
+    return n;
+}
+
 // The numbers of the attribute `name` in each element of class `kind`.
 // Found by hand: std::regex recurses along a long path's text, past the
 // stack a Windows thread has.
@@ -265,6 +273,19 @@ TEST_P(Errors, AreDrawnWhereTheAxesSay)
         EXPECT_EQ(k, line[0].size());
     }
     EXPECT_EQ(zeros, svg.find("presne 0") != std::string::npos);
+    // One notation: each label a power with its exponent raised; up to
+    // 2^20 every power of two fits, and the decades are labelled each or
+    // every second.
+    std::size_t powers = 0;
+    while ((2LL << powers) <= task.n)
+        ++powers;
+    EXPECT_EQ(x_ticks.size(), powers);
+    EXPECT_EQ(count_of(svg, ">2<tspan dy=\"-"), x_ticks.size());
+    EXPECT_EQ(count_of(svg, ">10<tspan dy=\"-"), y_ticks.size());
+    for (std::size_t k = 0; k + 1 < y_ticks.size(); ++k) {
+        const double decades = std::log10(y_ticks[k + 1].second) - std::log10(y_ticks[k].second);
+        EXPECT_TRUE(std::fabs(decades - 1) < 1e-9 || std::fabs(decades - 2) < 1e-9) << decades;
+    }
 }
 
 // Each slope's name on its white box: no rule's line, no marker and no
@@ -318,14 +339,6 @@ TEST_P(Errors, LeaveTheSlopesNamesClear)
     }
 }
 INSTANTIATE_TEST_SUITE_P(Rows, Errors, testing::ValuesIn(load_rows("convergence_pictures.txt")), row_name);
-
-std::size_t count_of(const std::string& text, const std::string& what)
-{
-    std::size_t n = 0;
-    for (std::size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1))
-        ++n;
-    return n;
-}
 
 std::string picture_of(const Row& r)
 {
