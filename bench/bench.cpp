@@ -234,9 +234,12 @@ int main(int argc, char** argv)
             if (t <= 0)
                 continue;
             const char label = functions[k]->same_as;
-            const double built = label != 0 ? medians.ns[std::string(r.name) + "/f" + label] : 0.0;
-            std::printf("%-10s %-60s %8.3f %8.3f %6.2f\n", r.name, functions[k]->text.c_str(), t, built,
-                        built > 0 ? t / built : 0.0);
+            if (label == 0) {
+                std::printf("%-10s %-60s %8.3f %8s %6s\n", r.name, functions[k]->text.c_str(), t, "-", "-");
+                continue;
+            }
+            const double built = medians.ns[std::string(r.name) + "/f" + label];
+            std::printf("%-10s %-60s %8.3f %8.3f %6.2f\n", r.name, functions[k]->text.c_str(), t, built, t / built);
         }
     if (polynomials > 0)
         std::printf("\ngeometric-mean speed-up over the polynomials: %.2f\n", std::exp(log_sum / polynomials));

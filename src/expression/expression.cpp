@@ -1,8 +1,6 @@
 // The tree written back as text, and compared. The text is as short as the
 // tree lets it be, so that any expression that could be typed can be
 // written back within the length and nesting a typed one may have.
-#include <cstdint>
-#include <cstring>
 
 #include "expression.h"
 
@@ -130,16 +128,6 @@ std::string to_text(const Expression& e)
     if (w.text.empty())
         return "";
     return w.text.back();
-}
-
-// NOLINTNEXTLINE(bugprone-easily-swappable-parameters): either way round
-bool same_double(double p, double q)
-{
-    std::uint64_t u = 0;
-    std::uint64_t v = 0;
-    std::memcpy(&u, &p, sizeof u);
-    std::memcpy(&v, &q, sizeof v);
-    return u == v;
 }
 
 bool same_tree(const Expression& p, const Expression& q)
