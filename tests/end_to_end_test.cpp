@@ -228,12 +228,12 @@ TEST_P(Table, AsCsvReadsBackAsThePeoplesTable)
     std::string line;
     std::getline(csv, line);
     EXPECT_EQ(line, "funkcia,a,b,integral,metoda,n,vysledok,chyba,chyba_metody,zaokruhlenie,rad,odhad,"
-                    "extrapolacia,chyba_extrapolacie,uroven_zaokruhlenia");
+                    "odhad_ku_chybe,extrapolacia,chyba_extrapolacie,uroven_zaokruhlenia");
     std::size_t rows = 0;
     std::vector<std::string> before;
     while (std::getline(csv, line)) {
         const std::vector<std::string> f = csv_fields(line);
-        ASSERT_EQ(f.size(), 15U) << line;
+        ASSERT_EQ(f.size(), 16U) << line;
         ++rows;
         const std::string first = table.substr(0, table.find('\n'));
         EXPECT_EQ(first.substr(0, first.find(':')), f[0] + " od " + f[1] + " po " + f[2]);
@@ -245,25 +245,28 @@ TEST_P(Table, AsCsvReadsBackAsThePeoplesTable)
         EXPECT_TRUE(agrees(c[3], f[8])) << line;
         EXPECT_TRUE(agrees(c[4], f[9])) << line;
         std::string order;
-        if (f[14] == "1")
+        if (f[15] == "1")
             order = "zaokr.";
-        else if (!f[10].empty() && (before.empty() || before[4] != f[4] || before[14] != "1"))
+        else if (!f[10].empty() && (before.empty() || before[4] != f[4] || before[15] != "1"))
             order = printed("%.2f", value(f[10]));
         EXPECT_EQ(c[5], order) << line;
         before = f;
         std::string ratio = "-";
         if (f[11].empty())
             ratio = "";
-        else if (!f[7].empty() && value(f[7]) != 0)
-            ratio = printed("%.2f", value(f[11]) / value(f[7]));
+        else if (!f[12].empty())
+            ratio = printed("%.2f", value(f[12]));
         EXPECT_EQ(c[7], ratio) << line;
+        if (!f[12].empty()) {
+            EXPECT_EQ(value(f[12]), value(f[11]) / value(f[7])) << "the estimate over the error: " << line;
+        }
         if (f[11].empty()) {
-            EXPECT_EQ(c[6] + c[8] + f[12] + f[13], "") << line;
+            EXPECT_EQ(c[6] + c[8] + f[12] + f[13] + f[14], "") << line;
             continue;
         }
         EXPECT_EQ(c[6], printed("%+.2e", value(f[11])));
-        EXPECT_TRUE(agrees(c[8], f[13])) << line;
-        EXPECT_EQ(value(f[12]), value(f[6]) - value(f[11])) << "the extrapolated value: " << line;
+        EXPECT_TRUE(agrees(c[8], f[14])) << line;
+        EXPECT_EQ(value(f[13]), value(f[6]) - value(f[11])) << "the extrapolated value: " << line;
     }
     EXPECT_EQ(rows, cells.size());
 }

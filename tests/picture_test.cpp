@@ -273,6 +273,13 @@ TEST_P(Errors, AreDrawnWhereTheAxesSay)
         EXPECT_EQ(k, line[0].size());
     }
     EXPECT_EQ(zeros, svg.find("presne 0") != std::string::npos);
+    // The legend explains the hollow marker only where one is drawn.
+    bool rounding = false;
+    for (const Convergence& c : all)
+        for (const ConvergenceRow& row : c.rows)
+            rounding = rounding || (row.rounding_level && row.error.exists && std::isfinite(row.error.value) &&
+                                    row.error.value != 0.0);
+    EXPECT_EQ(rounding, svg.find("prazdna znacka") != std::string::npos);
     // One notation: each label a power with its exponent raised; up to
     // 2^20 every power of two fits, and the decades are labelled each or
     // every second.

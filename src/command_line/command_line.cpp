@@ -159,10 +159,17 @@ void print_aligned(std::FILE* out, const std::vector<std::vector<std::string>>& 
     }
 }
 
-// odhad / chyba: how close Richardson's estimate came to the error itself.
+// odhad / chyba: how close Richardson's estimate came to the error itself,
+// only where the error's digits are known.
+bool has_ratio(const ConvergenceRow& r)
+{
+    return r.has_estimate && r.error.exists && r.error.text != "?" && std::isfinite(r.error.value) &&
+           r.error.value != 0.0;
+}
+
 std::string estimate_ratio(const ConvergenceRow& r)
 {
-    if (!r.has_estimate || !r.error.exists || !std::isfinite(r.error.value) || r.error.value == 0.0)
+    if (!has_ratio(r))
         return "-";
     return text("%.2f", r.estimate / r.error.value);
 }
@@ -209,8 +216,8 @@ void print_table(std::FILE* out, const Options& o, const Integral& integral, con
                       "rad = log2(|chyba(n/2)| / |chyba(n)|); pre hladke funkcie 1 obdlznikova a pravostranna,\n"
                       "  2 lichobeznikova a stredova, 4 Simpsonova\n"
                       "zaokr.: zaokruhlenie prevysuje desatinu chyby metody, rad nic neznamena\n"
-                      "odhad = (vysledok(n/2) - vysledok(n)) / (2^rad - 1): Richardsonov odhad chyby len z dvoch\n"
-                      "  vysledkov, s radom metody pre hladke funkcie\n"
+                      "odhad = (vysledok(n/2) - vysledok(n)) / (2^p - 1), p rad metody pre hladke funkcie:\n"
+                      "  Richardsonov odhad chyby len z dvoch vysledkov\n"
                       "odhad/chyba: blizko 1.00, kde sa odhadu da verit (hladka funkcia, riadky nad urovnou\n"
                       "  zaokruhlenia); daleko od 1, kde nie\n"
                       "chyba_extr.: chyba Richardsonovej extrapolacie vysledok(n) - odhad\n");
@@ -243,7 +250,7 @@ std::string text_field(const std::string& t)
 void print_csv(std::FILE* out, const Options& o, const Integral& integral, const std::vector<Convergence>& all)
 {
     std::fprintf(out, "funkcia,a,b,integral,metoda,n,vysledok,chyba,chyba_metody,zaokruhlenie,rad,odhad,"
-                      "extrapolacia,chyba_extrapolacie,uroven_zaokruhlenia\n");
+                      "odhad_ku_chybe,extrapolacia,chyba_extrapolacie,uroven_zaokruhlenia\n");
     const std::string common = text_field(integrand_name(*o.f)) + "," + text("%.17g", o.a) + "," +
                                text("%.17g", o.b) + "," +
                                field(integral.kind == IntegralKind::real, integral.nearest);
@@ -255,7 +262,9 @@ void print_csv(std::FILE* out, const Options& o, const Integral& integral, const
                 common + "," + rule_entry(c.rule).key + "," + std::to_string(r.n) + "," + text("%.17g", r.result) +
                 "," + field(r.error.exists && r.error.known, r.error.value) + "," + field(method, r.split.method) +
                 "," + field(rounding, r.split.rounding) + "," + field(r.has_order, r.order) + "," +
-                field(r.has_estimate, r.estimate) + "," + field(r.has_estimate, r.extrapolated) + "," +
+                field(r.has_estimate, r.estimate) + "," +
+                field(has_ratio(r) && r.error.known, r.estimate / r.error.value) + "," +
+                field(r.has_estimate, r.extrapolated) + "," +
                 field(r.extrapolated_error.exists && r.extrapolated_error.known, r.extrapolated_error.value) + "," +
                 (r.split.exists ? (r.rounding_level ? "1" : "0") : "");
             std::fprintf(out, "%s\n", line.c_str());

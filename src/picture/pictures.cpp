@@ -659,8 +659,8 @@ std::string convergence_svg(const Task& task, const std::vector<Convergence>& al
             add_marker(svg, to_picture(frame, p.points[k].x, p.points[k].y), s, p.rounding[k]);
     }
     name_axes(svg, frame, "n", "|chyba|");
-    // The legend: a sample of each line, then the dashed slopes and the
-    // hollow marker.
+    // The legend: a sample of each line, then the dashed slopes and, where
+    // one is drawn, the hollow marker.
     double row = bottom(frame) + 60;
     for (const Plotted& p : lines) {
         const Style& s = style_of(p.rule);
@@ -675,9 +675,15 @@ std::string convergence_svg(const Task& task, const std::vector<Convergence>& al
              " stroke=\"#777777\" stroke-width=\"1\" stroke-dasharray=\"6 4\"");
     add_raised_text(svg, text_left + 54, row, "referencne sklony C/n^p: chyba radu p");
     row += line_height;
-    add_marker(svg, Point{text_left + 22, row - 4}, Style{Rule::simpson, "#555555", "", "circle"}, true);
-    add_text(svg, text_left + 54, row, "prazdna znacka: na urovni zaokruhlenia, rad tam nic neznamena");
-    row += line_height * 1.5;
+    const bool hollow = std::any_of(lines.begin(), lines.end(), [](const Plotted& p) {
+        return std::find(p.rounding.begin(), p.rounding.end(), true) != p.rounding.end();
+    });
+    if (hollow) {
+        add_marker(svg, Point{text_left + 22, row - 4}, Style{Rule::simpson, "#555555", "", "circle"}, true);
+        add_text(svg, text_left + 54, row, "prazdna znacka: na urovni zaokruhlenia, rad tam nic neznamena");
+        row += line_height;
+    }
+    row += line_height * 0.5;
     std::vector<std::string> caption = {interval_words(task) + ", " + integral_words(task.integral) +
                                         ": absolutna chyba |vysledok - integral| pre n = 2, 4, 8, ... po " +
                                         std::to_string(1LL << last_power) + ", obe osi logaritmicke."};
