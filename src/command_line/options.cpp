@@ -77,7 +77,7 @@ std::string shown_argument(const std::string& arg, std::size_t longest)
             out += "\\t";
         } else if (c == '\r') {
             out += "\\r";
-        } else if (u < 0x20 || u == 0x7f) {
+        } else if (u < 0x20 || u >= 0x7f) { // C0, DEL, and C1 (0x9b starts an escape) among other bytes
             static const char hex[] = "0123456789abcdef";
             out += std::string("\\x") + hex[u / 16] + hex[u % 16];
         } else {

@@ -315,7 +315,11 @@ class Parser {
         std::string list;
         for (const char* f : function_names)
             list += std::string(list.empty() ? "" : " ") + f;
-        fail(start, "neznamy nazov " + word + ": funkcie su " + list + ", konstanty pi a e, premenna x");
+        // A name of any length, said on one line of a sensible length.
+        std::string shown = word;
+        if (shown.size() > 20)
+            shown = shown.substr(0, 17) + "...";
+        fail(start, "neznamy nazov " + shown + ": funkcie su " + list + ", konstanty pi a e, premenna x");
         return -1;
     }
 };
