@@ -4,6 +4,7 @@
 #include <climits>
 #include <csignal>
 #include <initializer_list>
+#include <string>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -117,13 +118,42 @@ int own_standard_stream(const char* path)
     return -1;
 }
 
+namespace {
+
+// A file just created is found after a power cut only once its folder's
+// entry is on the disk too; syncing the file's data does not promise that.
+void sync_folder_of(const std::string& path)
+{
+    const std::size_t slash = path.find_last_of('/');
+    std::string folder = ".";
+    if (slash == 0)
+        folder = "/";
+    else if (slash != std::string::npos)
+        folder = path.substr(0, slash);
+    const int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return;
+    fsync(fd);
+    close(fd);
+}
+
+} // namespace
+
 int open_log_file(const char* path, LogFile& file)
 {
     // Non-blocking only while opening: a FIFO without a reader fails at once.
-    file.fd = open(path, O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOCTTY | O_NONBLOCK, 0666);
+    const int flags = O_WRONLY | O_APPEND | O_CLOEXEC | O_NOCTTY | O_NONBLOCK;
+    // Created here, or opened as ever where anything is there (a link is
+    // followed, a FIFO without a reader refused).
+    file.fd = open(path, flags | O_CREAT | O_EXCL, 0666);
+    const bool created = file.fd >= 0;
+    if (!created)
+        file.fd = open(path, flags | O_CREAT, 0666);
     if (file.fd < 0)
         return errno;
     fcntl(file.fd, F_SETFL, fcntl(file.fd, F_GETFL) & ~O_NONBLOCK);
+    if (created)
+        sync_folder_of(path);
     return 0;
 }
 
