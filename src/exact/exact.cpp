@@ -179,7 +179,15 @@ Integral without_value(IntegralKind kind, std::string why)
 Integral real_integral(const Rational& q, const Rational& bound = 0)
 {
     const std::string digits = fixed_15(q);
-    if (bound != 0 && (fixed_15(q - bound) != digits || fixed_15(q + bound) != digits))
+    // A zero's sign is no digit: an integral within 1e-4800 of 0 is
+    // 0.000000000000000 whichever side of it lies.
+    const auto decimals = [](const Rational& v) {
+        std::string t = fixed_15(v);
+        if (t == "-0.000000000000000")
+            t.erase(0, 1);
+        return t;
+    };
+    if (bound != 0 && (decimals(q - bound) != decimals(q) || decimals(q + bound) != decimals(q)))
         return without_value(IntegralKind::undetermined, "jeho 15 desatinnych miest sa nepodarilo urcit");
     Integral r;
     r.kind = IntegralKind::real;
@@ -228,6 +236,9 @@ Integral by_quadrature(const expr::Expression& t, double a, double b)
         return without_value(IntegralKind::undetermined, "funkcia ma na intervale privela miest, kde nie je "
                                                          "dokazatelne konecna");
     const expr::Reference r = expr::reference_integral(t, lo, hi, d.cuts);
+    if (r.refuted)
+        return without_value(IntegralKind::undetermined, "funkcia sa niekde meni prudsie, nez body odhadov "
+                                                         "rozlisia (uzky vrchol alebo skok)");
     if (!r.found)
         return without_value(IntegralKind::undetermined, "dva nezavisle odhady sa nezhoduju, integral mozno "
                                                          "neexistuje");

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cfloat>
 #include <cmath>
+#include <queue>
 #include <utility>
 
 #include <boost/math/constants/constants.hpp>
@@ -410,10 +411,38 @@ Box with_kinks(Box r, const Box& a, const Box& b = Box{})
 
 bool holds_zero(const Box& a) { return a.lo <= 0.0 && a.hi >= 0.0; }
 
+// sin or cos over a box: the values at its ends, and 1 or -1 where a
+// crest or a trough may lie inside. Far out, where a double's pi no longer
+// tells where they lie, all of [-1, 1].
+Box wave(const Box& a, bool sine)
+{
+    if (!(std::fabs(a.lo) < 1e6 && std::fabs(a.hi) < 1e6))
+        return make(-1.0, 1.0);
+    const double pi = 3.141592653589793;
+    const double crests_from = sine ? pi / 2 : 0.0; // then every pi, crest and trough in turn
+    const double first = std::ceil((a.lo - crests_from) / pi - 1e-9);
+    const double last = std::floor((a.hi - crests_from) / pi + 1e-9);
+    double lo = sine ? std::sin(a.lo) : std::cos(a.lo);
+    double hi = lo;
+    const double other = sine ? std::sin(a.hi) : std::cos(a.hi);
+    lo = std::min(lo, other);
+    hi = std::max(hi, other);
+    for (double k = first; k <= last && k <= first + 1; ++k) {
+        if (std::fmod(std::fabs(k), 2.0) == 0.0)
+            hi = 1.0;
+        else
+            lo = -1.0;
+    }
+    return make(std::max(lo, -1.0), std::min(hi, 1.0));
+}
+
 struct BoxArithmetic {
     using Value = Box;
     const std::vector<Box>* numbers;
     const Expression* ex;
+    // Each function's values as narrow as they are, not only where it is
+    // real: for the search for steep places.
+    bool tight = false;
 
     Box number(const Node& n) const { return (*numbers)[static_cast<std::size_t>(&n - ex->nodes.data())]; }
     Box pi() const { return make(3.141592653589793, 3.1415926535897936); }
@@ -471,6 +500,31 @@ struct BoxArithmetic {
 
     Box value_of_call(Function fn, const Box& a) const
     {
+        if (tight) {
+            switch (fn) {
+            case Function::sin:
+            case Function::cos:
+                return wave(a, fn == Function::sin);
+            case Function::abs:
+                if (!holds_zero(a))
+                    return make(std::min(std::fabs(a.lo), std::fabs(a.hi)), std::max(std::fabs(a.lo), std::fabs(a.hi)));
+                break;
+            case Function::tanh:
+                return rising(a, [](double v) { return std::tanh(v); });
+            case Function::atan:
+                return rising(a, [](double v) { return std::atan(v); });
+            case Function::asin:
+                if (a.lo >= -1.0 && a.hi <= 1.0)
+                    return rising(a, [](double v) { return std::asin(v); });
+                break;
+            case Function::acos:
+                if (a.lo >= -1.0 && a.hi <= 1.0)
+                    return rising(a, [](double v) { return std::acos(v); });
+                break;
+            default:
+                break;
+            }
+        }
         switch (fn) {
         case Function::sqrt:
             if (a.hi < 0.0)
@@ -539,13 +593,24 @@ constexpr int deepest = 60;
 
 } // namespace
 
-Domain domain_on(const Expression& e, double lo, double hi)
+namespace {
+
+// Each number of the expression as a box that holds the decimal typed.
+std::vector<Box> boxes_of_numbers(const Expression& e)
 {
-    Domain d;
     std::vector<Box> numbers(e.nodes.size());
     for (std::size_t k = 0; k < e.nodes.size(); ++k)
         if (e.nodes[k].kind == Kind::number)
             numbers[k] = box_of_number(e.nodes[k]);
+    return numbers;
+}
+
+} // namespace
+
+Domain domain_on(const Expression& e, double lo, double hi)
+{
+    Domain d;
+    const std::vector<Box> numbers = boxes_of_numbers(e);
     const BoxArithmetic arith{&numbers, &e};
     const FineFunction f(e);
     // Points first: one where the function is no real number settles it.
@@ -657,6 +722,147 @@ Estimate pieces(const FineFunction& f, const std::vector<Fine>& ends)
     return total;
 }
 
+// What the integral over [lo, hi] is proven to lie within: the sum over
+// boxes of each one's width times the values it holds. A peak between the
+// points of both estimates, on nothing, or one too wide for the search
+// below, lies outside the value they agree on and is caught here. The
+// boxes that could hold most are cut in two first, within a fixed budget.
+struct Enclosure {
+    double lo = -HUGE_VAL;
+    double hi = HUGE_VAL;
+};
+
+struct Slice {
+    double l;
+    double h;
+    Box v;
+    int depth;
+    // How much of the enclosure's width it holds; unbounded first.
+    double span() const
+    {
+        if (v.state != Box::real || !std::isfinite(v.lo) || !std::isfinite(v.hi))
+            return HUGE_VAL;
+        return (h - l) * (v.hi - v.lo);
+    }
+    bool operator<(const Slice& other) const { return span() < other.span(); }
+};
+
+constexpr int enclosure_boxes = 4000;
+
+// NOLINTNEXTLINE(bugprone-easily-swappable-parameters): from lo to hi
+Enclosure enclosure_of(const Expression& e, double lo, double hi)
+{
+    const std::vector<Box> numbers = boxes_of_numbers(e);
+    const BoxArithmetic arith{&numbers, &e, true};
+    std::vector<Box> values;
+    const auto slice = [&](double l, double h, int depth) {
+        Box x;
+        x.lo = l;
+        x.hi = h;
+        return Slice{l, h, evaluate(e, x, arith, values), depth};
+    };
+    std::priority_queue<Slice> queue;
+    std::vector<Slice> done;
+    queue.push(slice(lo, hi, 0));
+    for (int looked = 1; !queue.empty();) {
+        const Slice s = queue.top();
+        queue.pop();
+        const double m = s.l + (s.h / 2 - s.l / 2);
+        // An unbounded box (a pole) is cut less deep: it stays unbounded.
+        const int deepest_here = std::isinf(s.span()) ? 30 : 60;
+        if (looked + 2 > enclosure_boxes || s.depth >= deepest_here || s.span() == 0.0 || !(s.l < m && m < s.h)) {
+            done.push_back(s);
+            continue;
+        }
+        queue.push(slice(s.l, m, s.depth + 1));
+        queue.push(slice(m, s.h, s.depth + 1));
+        looked += 2;
+    }
+    Enclosure r{0.0, 0.0};
+    for (const Slice& s : done) {
+        if (s.v.state != Box::real)
+            return Enclosure{};
+        const double wide = above(s.h - s.l);
+        const double narrow = std::max(0.0, below(s.h - s.l));
+        r.lo = below(r.lo + below(s.v.lo * (s.v.lo >= 0.0 ? narrow : wide)));
+        r.hi = above(r.hi + above(s.v.hi * (s.v.hi >= 0.0 ? wide : narrow)));
+    }
+    if (std::isnan(r.lo))
+        r.lo = -HUGE_VAL;
+    if (std::isnan(r.hi))
+        r.hi = HUGE_VAL;
+    return r;
+}
+
+// Whether somewhere inside [lo, hi], away from its ends and cuts (where the
+// quadrature ends and copes), the function changes by a noticeable part of
+// its size within a box too narrow for any quadrature's points to tell
+// apart: a peak or a step between them, which both estimates may miss
+// alike (1 + exp(-1e30(x-0.37)^2)). Boxes holding the widest ranges are cut
+// first; a box's range only narrows as it is cut, so one already narrow
+// needs no look inside. Within a fixed budget: where it runs out, nothing
+// was found.
+constexpr int steepness_boxes = 20000;
+constexpr int finest = 45; // a box 2^-45 of the interval: 3e-14 of [0, 1]
+
+// NOLINTNEXTLINE(bugprone-easily-swappable-parameters): from lo to hi
+bool too_steep_inside(const Expression& e, double lo, double hi, const std::vector<double>& cuts, double size)
+{
+    const std::vector<Box> numbers = boxes_of_numbers(e);
+    const BoxArithmetic arith{&numbers, &e, true};
+    std::vector<Box> values;
+    // Below 2^-980 nothing a double holds is noticeable: the values of
+    // exp(-1e10x^2) on [1, 2] are all far below the least double.
+    const double noticeable = 0x1p-20 * std::max(size, 0x1p-960);
+    const auto range = [](const Box& v) { return v.hi - v.lo; };
+    struct Part {
+        double l;
+        double h;
+        Box v;
+        int depth;
+        bool operator<(const Part& other) const
+        {
+            const double mine = v.hi - v.lo;
+            const double theirs = other.v.hi - other.v.lo;
+            if (mine != theirs)
+                return mine < theirs;
+            return depth < other.depth;
+        }
+    };
+    const auto part = [&](double l, double h, int depth) {
+        Box x;
+        x.lo = l;
+        x.hi = h;
+        return Part{l, h, evaluate(e, x, arith, values), depth};
+    };
+    const auto holds_an_end = [&](const Part& p) {
+        if (p.l <= lo || p.h >= hi)
+            return true;
+        return std::any_of(cuts.begin(), cuts.end(), [&](double c) { return p.l <= c && c <= p.h; });
+    };
+    std::priority_queue<Part> queue;
+    queue.push(part(lo, hi, 0));
+    for (int looked = 1; !queue.empty() && looked + 2 <= steepness_boxes;) {
+        const Part p = queue.top();
+        queue.pop();
+        if (p.v.state != Box::real || !(range(p.v) > noticeable))
+            continue;
+        if (p.depth >= finest) {
+            const double magnitude = std::max({std::fabs(p.v.lo), std::fabs(p.v.hi), size, 0x1p-960});
+            if (!holds_an_end(p) && range(p.v) > 0x1p-20 * magnitude)
+                return true;
+            continue;
+        }
+        const double m = p.l + (p.h / 2 - p.l / 2);
+        if (!(p.l < m && m < p.h))
+            continue;
+        queue.push(part(p.l, m, p.depth + 1));
+        queue.push(part(m, p.h, p.depth + 1));
+        looked += 2;
+    }
+    return false;
+}
+
 } // namespace
 
 // NOLINTNEXTLINE(bugprone-easily-swappable-parameters): from lo to hi
@@ -684,9 +890,26 @@ Reference reference_integral(const Expression& e, double lo, double hi, const st
     // Far beyond the printed digits, or not at all.
     if (!(bound <= Fine("1e-24") * (one.norm + Fine("1e-300"))))
         return r;
+    const Enclosure proven = enclosure_of(e, lo, hi);
+    const double size = static_cast<double>(one.norm / (Fine(hi) - Fine(lo)));
+    if (Fine(proven.lo) > one.value + bound || Fine(proven.hi) < one.value - bound ||
+        too_steep_inside(e, lo, hi, cuts, size)) {
+        r.refuted = true;
+        return r;
+    }
     r.found = true;
     r.value = one.value;
     r.bound = bound;
+    // Never an error bound of 0, which would claim the value exact, and no
+    // value so small that its exact form would take gigabytes (exp(-1e9)):
+    // both far below any digit shown.
+    const Fine least = ldexp(Fine(1), -16000);
+    if (abs(r.value) < least) {
+        r.bound += abs(r.value);
+        r.value = 0;
+    }
+    if (r.bound < least)
+        r.bound = least;
     return r;
 }
 

@@ -57,9 +57,13 @@ struct Domain {
 Domain domain_on(const Expression& e, double lo, double hi);
 
 // The integral over [lo, hi] in pieces between the cuts: found where two
-// estimates agree; `bound` then bounds its error.
+// estimates agree, on a value within what interval arithmetic proves of the
+// integral, and interval arithmetic finds no place inside where the function
+// changes too fast for their points to see; `bound` then bounds its error.
 struct Reference {
     bool found = false;
+    bool refuted = false; // they agreed, where a narrow feature between their
+                          // points may have escaped both
     Fine value;
     Fine bound;
 };
