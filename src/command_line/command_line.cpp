@@ -186,6 +186,7 @@ void print_table(std::FILE* out, const Options& o, const Integral& integral, con
         std::fprintf(out, "integral sa nepodarilo urcit: %s\n", integral.why.c_str());
     else
         std::fprintf(out, "%s\n", integral.why.c_str());
+    bool unknown = false; // a "?" anywhere, which the legend then explains
     for (const Convergence& c : all) {
         const RuleEntry& rule = rule_entry(c.rule);
         std::fprintf(out, "\n%s metoda (%c), rad %d pre hladke funkcie\n", rule.record_name, rule.key, rule.order);
@@ -209,6 +210,8 @@ void print_table(std::FILE* out, const Options& o, const Integral& integral, con
             }
         }
         print_aligned(out, cells);
+        for (const auto& row : cells)
+            unknown = unknown || std::find(row.begin(), row.end(), "?") != row.end();
     }
     std::fprintf(out, "\nchyba = vysledok - integral = metoda + zaokruhlenie\n"
                       "metoda: chyba metody pocitanej presne v tych istych bodoch\n"
@@ -221,6 +224,8 @@ void print_table(std::FILE* out, const Options& o, const Integral& integral, con
                       "odhad/chyba: blizko 1.00, kde sa odhadu da verit (hladka funkcia, riadky nad urovnou\n"
                       "  zaokruhlenia); daleko od 1, kde nie\n"
                       "chyba_extr.: chyba Richardsonovej extrapolacie vysledok(n) - odhad\n");
+    if (unknown)
+        std::fprintf(out, "?: tieto cislice sa pri presnosti, s akou je integral znamy, nedaju urcit\n");
 }
 
 // A field as data tools read it: empty where the value does not exist.

@@ -417,7 +417,7 @@ Difference error_of(const Integral& integral, double result)
         return d;
     d.exists = true;
     if (std::isinf(result)) {
-        d.text = result > 0 ? "inf" : "-inf";
+        d.text = number_text("%+.2e", result);
         d.value = result;
         d.known = true;
         return d;

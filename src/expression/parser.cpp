@@ -83,10 +83,12 @@ class Parser {
         return false;
     }
 
-    // What stands at at_ is not what was expected: a decimal comma says so.
+    // What stands at at_ is not what was expected: a decimal comma, one
+    // between digits (2,5, not sin(x,2)), says so.
     bool unexpected(const std::string& expected)
     {
-        if (at_ < s_.size() && s_[at_] == ',')
+        const auto digit = [&](std::size_t k) { return k < s_.size() && s_[k] >= '0' && s_[k] <= '9'; };
+        if (at_ < s_.size() && s_[at_] == ',' && at_ > 0 && digit(at_ - 1) && digit(at_ + 1))
             return fail(at_, "desatinnu ciarku napis ako bodku");
         if (at_ >= s_.size())
             return fail(at_, "vyraz sa konci priskoro: " + expected);
