@@ -319,8 +319,10 @@ class Parser {
             list += std::string(list.empty() ? "" : " ") + f;
         // A name of any length, said on one line of a sensible length.
         std::string shown = word;
-        if (shown.size() > 20)
-            shown = shown.substr(0, 17) + "...";
+        if (shown.size() > 20) {
+            shown.resize(17);
+            shown += "...";
+        }
         fail(start, "neznamy nazov " + shown + ": funkcie su " + list + ", konstanty pi a e, premenna x");
         return -1;
     }
