@@ -44,36 +44,27 @@ TEST_P(Integrands, ValueBitForBit)
 }
 INSTANTIATE_TEST_SUITE_P(Rows, Integrands, testing::ValuesIn(numeric_rows(3)), row_name);
 
-// key a b n, then the results of the rules s, o and l: the plain rules and
+// key a b n, then the results of the rules `keys`: the plain rules and
 // integrate() alike.
-class Rules : public testing::TestWithParam<Row> {};
-TEST_P(Rules, ResultsBitForBit)
+void expect_results(const Row& r, const std::string& keys)
 {
-    const Row& r = GetParam();
     const IntegrandEntry& e = select_integrand(r[0][0]);
     const int n = std::atoi(r[3].c_str());
-    for (int k = 0; k < 3; ++k) {
-        const RuleEntry& rule = *rule_with_key("sol"[k]);
+    for (std::size_t k = 0; k < keys.size(); ++k) {
+        const RuleEntry& rule = *rule_with_key(keys[k]);
         EXPECT_TRUE(same(rule.plain(number(r[1]), number(r[2]), n, e.f), number(r[4 + k]))) << rule.name << " (plain)";
         EXPECT_TRUE(same(integrate(rule.rule, e, number(r[1]), number(r[2]), n), number(r[4 + k]))) << rule.name;
     }
 }
+
+// The dialogue's rules s, o and l.
+class Rules : public testing::TestWithParam<Row> {};
+TEST_P(Rules, ResultsBitForBit) { expect_results(GetParam(), "sol"); }
 INSTANTIATE_TEST_SUITE_P(Rows, Rules, testing::ValuesIn(numeric_rows(7)), row_name);
 
-// key a b n, then the results of the rules m and p, which the dialogue does
-// not have.
+// The rules m and p, which the dialogue does not have.
 class CommandLineRules : public testing::TestWithParam<Row> {};
-TEST_P(CommandLineRules, ResultsBitForBit)
-{
-    const Row& r = GetParam();
-    const IntegrandEntry& e = select_integrand(r[0][0]);
-    const int n = std::atoi(r[3].c_str());
-    for (int k = 0; k < 2; ++k) {
-        const RuleEntry& rule = *rule_with_key("mp"[k]);
-        EXPECT_TRUE(same(rule.plain(number(r[1]), number(r[2]), n, e.f), number(r[4 + k]))) << rule.name << " (plain)";
-        EXPECT_TRUE(same(integrate(rule.rule, e, number(r[1]), number(r[2]), n), number(r[4 + k]))) << rule.name;
-    }
-}
+TEST_P(CommandLineRules, ResultsBitForBit) { expect_results(GetParam(), "mp"); }
 INSTANTIATE_TEST_SUITE_P(Rows, CommandLineRules, testing::ValuesIn(numeric_rows(6)), row_name);
 
 // Every build of the engine against the plain rule, the integrand called

@@ -732,45 +732,66 @@ struct Enclosure {
     double hi = HUGE_VAL;
 };
 
+// A piece of [lo, hi] and the values interval arithmetic gives it there,
+// each function as narrow as it is (the searches below).
 struct Slice {
     double l;
     double h;
     Box v;
     int depth;
-    // How much of the enclosure's width it holds; unbounded first.
+    double range() const { return v.hi - v.lo; }
+    // How much of the integral's enclosure it holds; unbounded first.
     double span() const
     {
         if (v.state != Box::real || !std::isfinite(v.lo) || !std::isfinite(v.hi))
             return HUGE_VAL;
-        return (h - l) * (v.hi - v.lo);
+        return (h - l) * range();
     }
-    bool operator<(const Slice& other) const { return span() < other.span(); }
 };
+
+// The slices of one expression.
+class Slicer {
+  public:
+    explicit Slicer(const Expression& e) : e_(e), numbers_(boxes_of_numbers(e)), arith_{&numbers_, &e, true} {}
+    Slice operator()(double l, double h, int depth)
+    {
+        Box x;
+        x.lo = l;
+        x.hi = h;
+        return Slice{l, h, evaluate(e_, x, arith_, values_), depth};
+    }
+
+  private:
+    const Expression& e_;
+    std::vector<Box> numbers_;
+    BoxArithmetic arith_;
+    std::vector<Box> values_;
+};
+
+// Where a slice is halved; false where no double lies inside it.
+bool halved(const Slice& s, double& m)
+{
+    m = s.l + (s.h / 2 - s.l / 2);
+    return s.l < m && m < s.h;
+}
 
 constexpr int enclosure_boxes = 4000;
 
 // NOLINTNEXTLINE(bugprone-easily-swappable-parameters): from lo to hi
 Enclosure enclosure_of(const Expression& e, double lo, double hi)
 {
-    const std::vector<Box> numbers = boxes_of_numbers(e);
-    const BoxArithmetic arith{&numbers, &e, true};
-    std::vector<Box> values;
-    const auto slice = [&](double l, double h, int depth) {
-        Box x;
-        x.lo = l;
-        x.hi = h;
-        return Slice{l, h, evaluate(e, x, arith, values), depth};
-    };
-    std::priority_queue<Slice> queue;
+    Slicer slice(e);
+    const auto wider = [](const Slice& a, const Slice& b) { return a.span() < b.span(); };
+    std::priority_queue<Slice, std::vector<Slice>, decltype(wider)> queue(wider);
     std::vector<Slice> done;
     queue.push(slice(lo, hi, 0));
     for (int looked = 1; !queue.empty();) {
         const Slice s = queue.top();
         queue.pop();
-        const double m = s.l + (s.h / 2 - s.l / 2);
+        double m = 0.0;
         // An unbounded box (a pole) is cut less deep: it stays unbounded.
         const int deepest_here = std::isinf(s.span()) ? 30 : 60;
-        if (looked + 2 > enclosure_boxes || s.depth >= deepest_here || s.span() == 0.0 || !(s.l < m && m < s.h)) {
+        if (looked + 2 > enclosure_boxes || s.depth >= deepest_here || s.span() == 0.0 || !halved(s, m)) {
             done.push_back(s);
             continue;
         }
@@ -808,56 +829,40 @@ constexpr int finest = 45; // a box 2^-45 of the interval: 3e-14 of [0, 1]
 // NOLINTNEXTLINE(bugprone-easily-swappable-parameters): from lo to hi
 bool too_steep_inside(const Expression& e, double lo, double hi, const std::vector<double>& cuts, double size)
 {
-    const std::vector<Box> numbers = boxes_of_numbers(e);
-    const BoxArithmetic arith{&numbers, &e, true};
-    std::vector<Box> values;
+    Slicer slice(e);
     // Below 2^-980 nothing a double holds is noticeable: the values of
     // exp(-1e10x^2) on [1, 2] are all far below the least double.
     const double noticeable = 0x1p-20 * std::max(size, 0x1p-960);
-    const auto range = [](const Box& v) { return v.hi - v.lo; };
-    struct Part {
-        double l;
-        double h;
-        Box v;
-        int depth;
-        bool operator<(const Part& other) const
-        {
-            const double mine = v.hi - v.lo;
-            const double theirs = other.v.hi - other.v.lo;
-            if (mine != theirs)
-                return mine < theirs;
-            return depth < other.depth;
-        }
+    // The widest range first, and of two alike the deeper: down to the
+    // finest slices along a feature before any other.
+    const auto wider = [](const Slice& a, const Slice& b) {
+        if (a.range() != b.range())
+            return a.range() < b.range();
+        return a.depth < b.depth;
     };
-    const auto part = [&](double l, double h, int depth) {
-        Box x;
-        x.lo = l;
-        x.hi = h;
-        return Part{l, h, evaluate(e, x, arith, values), depth};
-    };
-    const auto holds_an_end = [&](const Part& p) {
+    const auto holds_an_end = [&](const Slice& p) {
         if (p.l <= lo || p.h >= hi)
             return true;
         return std::any_of(cuts.begin(), cuts.end(), [&](double c) { return p.l <= c && c <= p.h; });
     };
-    std::priority_queue<Part> queue;
-    queue.push(part(lo, hi, 0));
+    std::priority_queue<Slice, std::vector<Slice>, decltype(wider)> queue(wider);
+    queue.push(slice(lo, hi, 0));
     for (int looked = 1; !queue.empty() && looked + 2 <= steepness_boxes;) {
-        const Part p = queue.top();
+        const Slice p = queue.top();
         queue.pop();
-        if (p.v.state != Box::real || !(range(p.v) > noticeable))
+        if (p.v.state != Box::real || !(p.range() > noticeable))
             continue;
         if (p.depth >= finest) {
             const double magnitude = std::max({std::fabs(p.v.lo), std::fabs(p.v.hi), size, 0x1p-960});
-            if (!holds_an_end(p) && range(p.v) > 0x1p-20 * magnitude)
+            if (!holds_an_end(p) && p.range() > 0x1p-20 * magnitude)
                 return true;
             continue;
         }
-        const double m = p.l + (p.h / 2 - p.l / 2);
-        if (!(p.l < m && m < p.h))
+        double m = 0.0;
+        if (!halved(p, m))
             continue;
-        queue.push(part(p.l, m, p.depth + 1));
-        queue.push(part(m, p.h, p.depth + 1));
+        queue.push(slice(p.l, m, p.depth + 1));
+        queue.push(slice(m, p.h, p.depth + 1));
         looked += 2;
     }
     return false;
