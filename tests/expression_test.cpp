@@ -104,6 +104,32 @@ TEST(Expressions, WrittenBackParseIntoTheSameTree)
     }
 }
 
+// Texts at the deepest nesting a user may type are written back no deeper,
+// so that what was read is always read again.
+std::string repeated(const std::string& s, int times)
+{
+    std::string r;
+    for (int k = 0; k < times; ++k)
+        r += s;
+    return r;
+}
+
+TEST(Expressions, WrittenBackAtTheDeepestNestingParseAgain)
+{
+    const std::pair<const char*, std::string> rows[] = {
+        {"negative exponents", repeated("x^-", expr::deepest_nesting / 2) + "x"},
+        {"a negated first factor", "--" + repeated("x^-", expr::deepest_nesting / 2 - 1) + "x*x"},
+        {"a negated later factor", "x*--" + repeated("x^-", expr::deepest_nesting / 2 - 1) + "x/x"},
+    };
+    for (const auto& [what, text] : rows) {
+        expr::Expression e;
+        expr::ParseError error;
+        ASSERT_TRUE(expr::parse(text, e, error)) << what << " at " << error.at << ": " << error.what;
+        expr::Expression again;
+        EXPECT_TRUE(expr::parse(expr::to_text(e), again, error)) << what << " at " << error.at << ": " << error.what;
+    }
+}
+
 // Each built-in's text, typed, gives the built-in's bits under every rule:
 // odd n, a > b, n <= 0, hexadecimal ends, and runs long enough for the
 // threads beside the chain.

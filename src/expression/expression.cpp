@@ -42,11 +42,12 @@ struct Writer {
     }
 
     // A factor of a product: repeated as a power, or alone. A product in a
-    // product keeps its parentheses, or its factors would join the chain.
+    // product keeps its parentheses, or its factors would join the chain; a
+    // negation needs none (-x*y, x*-y), as a factor is read with its signs.
     std::string factor(int k, int repeat) const
     {
         if (repeat == 1 && node(k).kind != Kind::product)
-            return operand(k, 4);
+            return operand(k, 3);
         if (repeat == 1)
             return "(" + text[static_cast<std::size_t>(k)] + ")";
         return operand(k, 5) + "^" + std::to_string(repeat);
@@ -66,7 +67,9 @@ struct Writer {
         case Kind::negate:
             return "-" + operand(n.a, 3);
         case Kind::power:
-            return operand(n.a, 5) + "^" + operand(n.b, 4);
+            // The exponent is read with its own signs (x^-2), so a negation
+            // there needs no parentheses, which would nest deeper than typed.
+            return operand(n.a, 5) + "^" + operand(n.b, 3);
         case Kind::call:
             return std::string(function_names[static_cast<int>(n.function)]) + "(" + text[static_cast<std::size_t>(n.a)] +
                    ")";
