@@ -216,10 +216,6 @@ int write_picture(const std::string& path, const std::string& text, const char* 
     if (error != 0)
         return error;
     // The rename itself on the disk too.
-    const int dir = open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dir >= 0) {
-        fsync(dir);
-        close(dir);
-    }
+    sync_folder_of(target.c_str());
     return 0;
 }

@@ -29,5 +29,11 @@ int append_to_log_file(const LogFile& file, const char* record, std::size_t len)
 
 void close_log_file(LogFile& file);
 
+// Sees that the folder's entry for `path`, a file just created or renamed
+// into place, is on the disk too: syncing the file's data does not promise
+// that it is found after a power cut. Where the system keeps its folders
+// so by itself, nothing to do.
+void sync_folder_of(const char* path);
+
 // The breakdown of `cas` in the local time zone.
 std::tm local_time(std::time_t cas);

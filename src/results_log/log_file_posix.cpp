@@ -118,26 +118,21 @@ int own_standard_stream(const char* path)
     return -1;
 }
 
-namespace {
-
-// A file just created is found after a power cut only once its folder's
-// entry is on the disk too; syncing the file's data does not promise that.
-void sync_folder_of(const std::string& path)
+void sync_folder_of(const char* path)
 {
-    const std::size_t slash = path.find_last_of('/');
+    const std::string p = path;
+    const std::size_t slash = p.find_last_of('/');
     std::string folder = ".";
     if (slash == 0)
         folder = "/";
     else if (slash != std::string::npos)
-        folder = path.substr(0, slash);
+        folder = p.substr(0, slash);
     const int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0)
         return;
     fsync(fd);
     close(fd);
 }
-
-} // namespace
 
 int open_log_file(const char* path, LogFile& file)
 {

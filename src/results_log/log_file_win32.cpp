@@ -80,6 +80,9 @@ void close_log_file(LogFile& file)
     file.fd = -1;
 }
 
+// NTFS journals its folders' entries; there is no sync of a folder to ask for.
+void sync_folder_of(const char*) {}
+
 std::tm local_time(std::time_t cas)
 {
     std::tm t{};
