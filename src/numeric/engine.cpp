@@ -224,9 +224,15 @@ FLATTEN WIDEST void ProgramPoints::fill(double* out, long long first, int count)
 // A panel's end is its own point, 2h + x, yet it is most often the very
 // double the next panel starts from: there its value is that one, computed
 // once (the same double gives the same value); only the ends that differ
-// from the next first point, in any bit, are evaluated on their own.
+// from the next first point, in any bit, are evaluated on their own. Sorting
+// them out is a scalar pass of a few cycles a panel, more than a short
+// program without a call of the library costs a point: such a program runs
+// on every end instead (README's Speed section has the measurements).
+constexpr int most_passes_run_on_every_end = 3;
+
 FLATTEN WIDEST void ProgramPanels::fill(double* out, long long first, int count) const
 {
+    const bool every_end = !f->calls_library() && f->passes() <= most_passes_run_on_every_end;
     double* x0 = program_scratch(*f, 9 * width + 2); // each panel's first point, and the next block's
     double* xm = x0 + width + 1;
     double* xe = xm + width;
@@ -248,21 +254,25 @@ FLATTEN WIDEST void ProgramPanels::fill(double* out, long long first, int count)
             xe[j] = panel_end(x0[j], h);
         }
         f->run(x0, y0, m, registers);
-        f->run(x0 + m, y0 + m, 1, registers);
         f->run(xm, ym, m, registers);
-        int odd = 0;
-        for (int j = 0; j < m; ++j) {
-            if (expr::same_double(xe[j], x0[j + 1])) {
-                ye[j] = y0[j + 1];
-            } else {
-                apart[odd] = xe[j];
-                which[odd] = j;
-                ++odd;
+        if (every_end) {
+            f->run(xe, ye, m, registers);
+        } else {
+            f->run(x0 + m, y0 + m, 1, registers);
+            int odd = 0;
+            for (int j = 0; j < m; ++j) {
+                if (expr::same_double(xe[j], x0[j + 1])) {
+                    ye[j] = y0[j + 1];
+                } else {
+                    apart[odd] = xe[j];
+                    which[odd] = j;
+                    ++odd;
+                }
             }
+            f->run(apart, at_apart, odd, registers);
+            for (int k = 0; k < odd; ++k)
+                ye[static_cast<int>(which[k])] = at_apart[k];
         }
-        f->run(apart, at_apart, odd, registers);
-        for (int k = 0; k < odd; ++k)
-            ye[static_cast<int>(which[k])] = at_apart[k];
         ENGINE_LANES
         for (int j = 0; j < m; ++j)
             out[done + j] = simpson_panel(y0[j], ym[j], ye[j]);
